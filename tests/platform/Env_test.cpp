@@ -1,0 +1,105 @@
+#include "platform/Env.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/FaultInjectionEnv.h"
+#include "support/TestSupport.h"
+
+using platform::Env;
+using platform::FaultInjectionEnv;
+using platform::FileKind;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+TEST(EnvTest, FileKindTellsFilesFoldersAndMissingApart) {
+    TempDir dir;
+    WriteFile(dir.File("f"), "x");
+    FileKind kind;
+    ASSERT_TRUE(Env::Real().GetFileKind(dir.File("f"), &kind).ok());
+    EXPECT_EQ(FileKind::kFile, kind);
+    ASSERT_TRUE(Env::Real().GetFileKind(dir.path(), &kind).ok());
+    EXPECT_EQ(FileKind::kDirectory, kind);
+    ASSERT_TRUE(Env::Real().GetFileKind(dir.File("none"), &kind).ok());
+    EXPECT_EQ(FileKind::kMissing, kind);
+}
+
+TEST(EnvTest, CopyReplacesTheTargetAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFile(dir.File("a"), std::string(200000, 'a'));
+    WriteFile(dir.File("b"), "old");
+    ASSERT_TRUE(Env::Real().CopyFile(dir.File("a"), dir.File("b")).ok());
+    EXPECT_EQ(std::string(200000, 'a'), ReadFile(dir.File("b")));
+    EXPECT_FALSE(testing_support::Exists(dir.File("b.tmp")));
+}
+
+TEST(EnvTest, ErrorsNameTheFileAndTheReason) {
+    TempDir dir;
+    std::unique_ptr<platform::ReadableFile> file;
+    platform::Status status = Env::Real().OpenForRead(dir.File("none"), &file);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ("cannot open \"" + dir.File("none") + "\": No such file or directory",
+              status.message());
+    status = Env::Real().OpenForRead(dir.path(), &file);
+    EXPECT_EQ("cannot open \"" + dir.path() + "\": Is a directory", status.message());
+}
+
+TEST(EnvTest, WriteFileAtomicallyKeepsTheOldContentsWhenAnyStepFails) {
+    TempDir dir;
+    WriteFile(dir.File("t"), "old contents");
+    // open, write, flush, close, rename: make each fail in turn.
+    for (int n = 1; n <= 5; ++n) {
+        FaultInjectionEnv env(Env::Real());
+        env.FailAt(n);
+        EXPECT_FALSE(platform::WriteFileAtomically(env, dir.File("t"), "new contents").ok()) << n;
+        EXPECT_EQ("old contents", ReadFile(dir.File("t"))) << n;
+        EXPECT_FALSE(testing_support::Exists(dir.File("t.tmp"))) << n;
+    }
+    FaultInjectionEnv env(Env::Real());
+    ASSERT_TRUE(platform::WriteFileAtomically(env, dir.File("t"), "new contents").ok());
+    EXPECT_EQ("new contents", ReadFile(dir.File("t")));
+    EXPECT_EQ(5u, env.OperationCount());
+}
+
+TEST(FaultInjectionEnvTest, FailsOnceOrFromThenOn) {
+    TempDir dir;
+    FaultInjectionEnv once(Env::Real());
+    once.FailAt(2);
+    FileKind kind;
+    EXPECT_TRUE(once.GetFileKind(dir.path(), &kind).ok());
+    EXPECT_FALSE(once.GetFileKind(dir.path(), &kind).ok());
+    EXPECT_TRUE(once.GetFileKind(dir.path(), &kind).ok());
+
+    FaultInjectionEnv always(Env::Real());
+    always.FailAt(2, true);
+    EXPECT_TRUE(always.GetFileKind(dir.path(), &kind).ok());
+    EXPECT_FALSE(always.GetFileKind(dir.path(), &kind).ok());
+    EXPECT_FALSE(always.CreateDirectory(dir.File("d")).ok());
+    EXPECT_FALSE(testing_support::Exists(dir.File("d")));
+    EXPECT_EQ("3 mkdir " + dir.File("d"), always.Log().back());
+}
+
+TEST(FaultInjectionEnvTest, AFailingWriteIsTorn) {
+    TempDir dir;
+    FaultInjectionEnv env(Env::Real());
+    env.FailAt(2);
+    std::unique_ptr<platform::WritableFile> file;
+    ASSERT_TRUE(env.OpenForWrite(dir.File("w"), &file).ok());
+    EXPECT_FALSE(file->Write("abcdef").ok());
+    EXPECT_TRUE(file->Close().ok());
+    EXPECT_EQ("abc", ReadFile(dir.File("w")));
+}
+
+TEST(FaultInjectionEnvDeathTest, CrashAfterEndsTheProcessRightAfterTheOperation) {
+    TempDir dir;
+    EXPECT_EXIT(
+        {
+            FaultInjectionEnv env(Env::Real());
+            env.CrashAfter(1);
+            env.CreateDirectory(dir.File("made"));
+            env.CreateDirectory(dir.File("never"));
+        },
+        ::testing::ExitedWithCode(FaultInjectionEnv::kCrashExitStatus), "");
+    EXPECT_TRUE(testing_support::Exists(dir.File("made")));
+    EXPECT_FALSE(testing_support::Exists(dir.File("never")));
+}
