@@ -29,11 +29,27 @@ char LocaleSeparator() {
     return separator;
 }
 
+// The text in the "C" locale's form ("." as the separator), or false when it
+// holds anything a decimal number cannot.
+bool Normalize(std::string_view text, std::string* c) {
+    c->assign(text);
+    size_t separators = 0;
+    for (char& ch : *c) {
+        if (ch == ',' || ch == '.') {
+            ch = '.';
+            ++separators;
+        } else if (!(std::isdigit(static_cast<unsigned char>(ch)) || ch == '-' || ch == '+' ||
+                     ch == 'e' || ch == 'E')) {
+            return false;  // no hex, inf or nan: the journal never writes them
+        }
+    }
+    if (c->empty() || separators > 1) return false;
+    const unsigned char first = static_cast<unsigned char>((*c)[0]);
+    return std::isdigit(first) || first == '-' || first == '+' || first == '.';
+}
+
 // strtod in the "C" locale, which this program never changes.
 bool ParseCDouble(const std::string& text, double* value) {
-    if (text.empty()) return false;
-    const unsigned char first = static_cast<unsigned char>(text[0]);
-    if (!(std::isdigit(first) || first == '-' || first == '+' || first == '.')) return false;
     errno = 0;
     char* end = nullptr;
     double parsed = std::strtod(text.c_str(), &end);
@@ -66,19 +82,19 @@ std::string FormatDouble(double value) {
 std::string FormatInt(int32_t value) { return std::to_string(value); }
 
 bool ParseDouble(std::string_view text, double* value) {
-    std::string c(text);
-    size_t separators = 0;
-    for (char& ch : c) {
-        if (ch == ',' || ch == '.') {
-            ch = '.';
-            ++separators;
-        } else if (!(std::isdigit(static_cast<unsigned char>(ch)) || ch == '-' || ch == '+' ||
-                     ch == 'e' || ch == 'E')) {
-            return false;  // no hex, inf or nan: the journal never writes them
-        }
-    }
-    if (separators > 1) return false;
-    return ParseCDouble(c, value);
+    std::string c;
+    return Normalize(text, &c) && ParseCDouble(c, value);
+}
+
+bool ParseFloat(std::string_view text, float* value) {
+    std::string c;
+    if (!Normalize(text, &c)) return false;
+    errno = 0;
+    char* end = nullptr;
+    float parsed = std::strtof(c.c_str(), &end);
+    if (end != c.c_str() + c.size() || !std::isfinite(parsed)) return false;
+    *value = parsed;
+    return true;
 }
 
 bool ParseInt32(std::string_view text, int32_t* value) {

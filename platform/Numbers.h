@@ -21,6 +21,8 @@ std::string FormatInt(int32_t value);
 // The whole text must be the number (no blanks around it). Empty text, any
 // other character, or a value outside the type's range: false.
 bool ParseDouble(std::string_view text, double* value);
+// Rounds once, straight to the nearest float, as reading into a float does.
+bool ParseFloat(std::string_view text, float* value);
 bool ParseInt32(std::string_view text, int32_t* value);
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -24,5 +25,17 @@ private:
     bool failed_ = false;
     std::string message_;
 };
+
+// A file-system failure that ends the run. Its text names the file and says
+// what went wrong.
+class IoError : public std::runtime_error {
+public:
+    explicit IoError(const Status& status) : std::runtime_error(status.message()) {}
+};
+
+// Throws IoError for a failed status.
+inline void ThrowIfFailed(const Status& status) {
+    if (!status.ok()) throw IoError(status);
+}
 
 }  // namespace platform

@@ -34,3 +34,17 @@ TEST(Cp1251Test, Utf8PasswordsConvertOnlyWhenEveryCharacterFits) {
     EXPECT_FALSE(Utf8ToCp1251("\xc0\xaf", &narrow));         // overlong
     EXPECT_FALSE(Utf8ToCp1251("\xd0", &narrow));             // cut short
 }
+
+#include "platform/Password.h"
+
+TEST(PasswordSpellingsTest, NonAsciiUtf8IsTriedInTheCodePageFirst) {
+    using platform::PasswordSpellings;
+    EXPECT_EQ((std::vector<std::string>{"\xef\xe0\xf0\xee\xeb\xfc", "пароль"}),
+              PasswordSpellings("пароль"));
+    EXPECT_EQ(std::vector<std::string>{"secret"}, PasswordSpellings("secret"));
+    EXPECT_EQ(std::vector<std::string>{""}, PasswordSpellings(""));
+    // Already Windows-1251 (not valid UTF-8): taken as it stands.
+    EXPECT_EQ(std::vector<std::string>{"\xef\xe0\xf0"}, PasswordSpellings("\xef\xe0\xf0"));
+    // UTF-8 the code page cannot hold: the raw bytes only.
+    EXPECT_EQ(std::vector<std::string>{"caf\xc3\xa9"}, PasswordSpellings("caf\xc3\xa9"));
+}

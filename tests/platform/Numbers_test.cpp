@@ -44,3 +44,13 @@ TEST(NumbersTest, Int32RejectsAnythingButADecimalInRange) {
         EXPECT_FALSE(ParseInt32(bad, &value)) << bad;
     }
 }
+
+TEST(NumbersTest, FloatsRoundOnceAndAcceptEitherSeparator) {
+    float value = 0;
+    ASSERT_TRUE(ParseFloat("39450,30078125", &value));
+    EXPECT_EQ(39450.30078125f, value);
+    ASSERT_TRUE(ParseFloat("39449.3", &value));
+    EXPECT_EQ(39449.3f, value);
+    EXPECT_FALSE(ParseFloat("1e40", &value));  // beyond float
+    EXPECT_FALSE(ParseFloat("x", &value));
+}
