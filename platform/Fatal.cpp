@@ -1,27 +1,33 @@
 #include "platform/Fatal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace platform {
 namespace {
-RecoveryAction* newest = nullptr;
+std::vector<RecoveryAction*>& LiveActions() {
+    static std::vector<RecoveryAction*> actions;
+    return actions;
 }
+}  // namespace
 
-RecoveryAction::RecoveryAction(std::function<void()> action)
-    : action_(std::move(action)), previous_(newest) {
-    newest = this;
+RecoveryAction::RecoveryAction(std::function<void()> action) : action_(std::move(action)) {
+    LiveActions().push_back(this);
 }
 
 RecoveryAction::~RecoveryAction() {
-    // Actions are scoped, so they leave in reverse order of arrival.
-    if (newest == this) newest = previous_;
+    auto& actions = LiveActions();
+    actions.erase(std::remove(actions.begin(), actions.end(), this), actions.end());
 }
 
 void RecoveryAction::Dismiss() { active_ = false; }
 
 void RunRecoveryActions() {
-    for (RecoveryAction* action = newest; action != nullptr; action = action->previous_) {
+    const std::vector<RecoveryAction*> actions = LiveActions();
+    for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
+        RecoveryAction* action = *it;
         if (!action->active_) continue;
         action->active_ = false;
         action->action_();

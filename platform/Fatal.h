@@ -18,7 +18,6 @@ public:
 
 private:
     std::function<void()> action_;
-    RecoveryAction* previous_;
     bool active_ = true;
     friend void RunRecoveryActions();
 };

@@ -70,9 +70,10 @@ private:
 
 }  // namespace
 
-bool FaultInjectionEnv::Begin(const char* operation, const std::string& path) {
+bool FaultInjectionEnv::Begin(const char* operation, const std::string& path, bool changes) {
     ++count_;
     log_.push_back(std::to_string(count_) + " " + operation + " " + path);
+    if (readOnly_ && changes) return true;
     return failAt_ != 0 && (count_ == failAt_ || (failFromThenOn_ && count_ > failAt_));
 }
 
@@ -99,7 +100,7 @@ Status FaultInjectionEnv::OpenForRead(const std::string& path, std::unique_ptr<R
 
 Status FaultInjectionEnv::OpenForWrite(const std::string& path, std::unique_ptr<WritableFile>* file) {
     Status status;
-    if (Begin("open-write", path)) {
+    if (Begin("open-write", path, true)) {
         status = Injected("create", path);
     } else {
         std::unique_ptr<WritableFile> base;
@@ -117,27 +118,27 @@ Status FaultInjectionEnv::GetFileKind(const std::string& path, FileKind* kind) {
 }
 
 Status FaultInjectionEnv::CreateDirectory(const std::string& path) {
-    Status status = Begin("mkdir", path) ? Injected("create folder", path) : base_.CreateDirectory(path);
+    Status status = Begin("mkdir", path, true) ? Injected("create folder", path) : base_.CreateDirectory(path);
     End();
     return status;
 }
 
 Status FaultInjectionEnv::CopyFile(const std::string& from, const std::string& to) {
-    Status status = Begin("copy", from + " -> " + to) ? Injected("copy", from)
+    Status status = Begin("copy", from + " -> " + to, true) ? Injected("copy", from)
                                                         : base_.CopyFile(from, to);
     End();
     return status;
 }
 
 Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string& to) {
-    Status status = Begin("rename", from + " -> " + to) ? Injected("rename", from)
+    Status status = Begin("rename", from + " -> " + to, true) ? Injected("rename", from)
                                                           : base_.RenameFile(from, to);
     End();
     return status;
 }
 
 Status FaultInjectionEnv::RemoveFile(const std::string& path) {
-    Status status = Begin("remove", path) ? Injected("delete", path) : base_.RemoveFile(path);
+    Status status = Begin("remove", path, true) ? Injected("delete", path) : base_.RemoveFile(path);
     End();
     return status;
 }

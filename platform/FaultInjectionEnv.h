@@ -23,6 +23,9 @@ public:
         failFromThenOn_ = fromThenOn;
     }
     void CrashAfter(uint64_t n) { crashAfter_ = n; }
+    // Every operation that would change the file system fails, as on a
+    // read-only folder (which the super-user cannot otherwise be shown).
+    void MakeReadOnly() { readOnly_ = true; }
 
     uint64_t OperationCount() const { return count_; }
     // One line per operation: "<n> <operation> <path>".
@@ -39,7 +42,7 @@ public:
 
     // Used by the file objects this Env hands out. True when this operation
     // must fail.
-    bool Begin(const char* operation, const std::string& path);
+    bool Begin(const char* operation, const std::string& path, bool changes = false);
     void End();
     static Status Injected(const char* operation, const std::string& path);
 
@@ -49,6 +52,7 @@ private:
     uint64_t failAt_ = 0;
     bool failFromThenOn_ = false;
     uint64_t crashAfter_ = 0;
+    bool readOnly_ = false;
     std::vector<std::string> log_;
 };
 

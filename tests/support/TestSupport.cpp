@@ -1,6 +1,8 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -35,6 +37,43 @@ ScopedCurrentDir::ScopedCurrentDir(const std::string& dir) : previous_(fs::curre
 }
 
 ScopedCurrentDir::~ScopedCurrentDir() { fs::current_path(previous_); }
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& dir) {
+    TempDir capture;
+    const std::string outPath = capture.File("out");
+    const std::string errPath = capture.File("err");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int in = ::open("/dev/null", O_RDONLY);
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ProcessResult result;
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
+        ADD_FAILURE() << "cannot run " << program;
+        return result;
+    }
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
+ProcessResult RunConverter(const std::string& dir, const std::vector<std::string>& args) {
+    return RunProcess(JC_CONVERTER_PATH, args, dir);
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

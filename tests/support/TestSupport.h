@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -28,6 +29,19 @@ public:
 private:
     std::string previous_;
 };
+
+struct ProcessResult {
+    int exitStatus = -1;  // the exit code, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `args` in folder `dir`, standard input closed (reading
+// it gives end of input at once), and collects what it prints.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& dir);
+// The converter built with these tests.
+ProcessResult RunConverter(const std::string& dir, const std::vector<std::string>& args = {});
 
 std::string ReadFile(const std::string& path);  // fails the test when unreadable
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -1,0 +1,307 @@
+#include "convert1_1to2_0/DreamBase.h"
+
+#include <cmath>
+#include <iostream>
+
+#include "platform/BufferedIO.h"
+#include "platform/Env.h"
+#include "platform/Numbers.h"
+#include "platform/Password.h"
+#include "platform/TextMode.h"
+
+using platform::Env;
+using platform::FileKind;
+using platform::ThrowIfFailed;
+
+namespace {
+
+const char kFieldEnd = '\x01';
+const char kItemEnd = '\x02';
+const char kSectionEnd = '\x03';
+const char* const kSource = "convert1_1to2_0/DreamBase";
+
+// A token of the data file: the bytes up to and including the next item or
+// section end. A final item end is dropped; a final section end is kept.
+struct Token {
+    std::string text;
+    bool endOfFile = false;  // the file ended before a separator
+    bool EndsSection() const { return !text.empty() && text.back() == kSectionEnd; }
+};
+
+Token ReadToken(platform::BufferedReader& in) {
+    Token token;
+    for (;;) {
+        int c = in.Get();
+        if (c < 0) {
+            token.endOfFile = true;
+            return token;
+        }
+        if (c == kItemEnd) return token;
+        token.text.push_back(static_cast<char>(c));
+        if (c == kSectionEnd) return token;
+    }
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The record's day number, its date truncated toward zero (saturated, for
+// dates no calendar holds).
+int32_t DayNumber(float date) {
+    if (!(date > -2147483648.0f)) return date != date ? 0 : INT32_MIN;
+    if (date >= 2147483648.0f) return INT32_MAX;
+    return static_cast<int32_t>(date);
+}
+
+class RecordParser {
+public:
+    RecordParser(const std::string& fileName, int number) : fileName_(fileName), number_(number) {}
+
+    // date, clock, place, position, lucid, clarity, text. Each number is read
+    // from its own field, so an unreadable one spoils only itself.
+    TRecord Parse(const std::string& token) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        while (fields.size() < 6) {
+            size_t end = token.find(kFieldEnd, start);
+            if (end == std::string::npos) break;
+            fields.push_back(token.substr(start, end - start));
+            start = end + 1;
+        }
+        TRecord record;
+        if (fields.size() < 6) {
+            fields.push_back(token.substr(start));
+            Warn("has " + std::to_string(fields.size()) + " of its 7 fields; the rest read as 0");
+            fields.resize(7);
+        } else {
+            fields.push_back(token.substr(start));
+        }
+        if (!platform::ParseFloat(fields[0], &record.date)) Unreadable("date", fields[0]);
+        record.clock = Int("clock", fields[1]);
+        record.place = Int("place", fields[2]);
+        record.position = Int("position", fields[3]);
+        record.lucid = Int("lucid", fields[4]) != 0;
+        record.clarity = Int("clarity", fields[5]);
+        record.text = fields[6];
+        return record;
+    }
+
+private:
+    int32_t Int(const char* name, const std::string& field) {
+        int32_t value = 0;
+        if (!platform::ParseInt32(field, &value)) Unreadable(name, field);
+        return value;
+    }
+    void Unreadable(const char* name, const std::string& field) {
+        if (!reported_) Warn(std::string(name) + " " + Quoted(field) + " is not a number; read as 0");
+    }
+    void Warn(const std::string& what) {
+        std::cerr << "Warning: data file " << Quoted(fileName_) << ", record " << number_ << ": "
+                  << what << "\n";
+        reported_ = true;
+    }
+
+    const std::string& fileName_;
+    int number_;
+    bool reported_ = false;
+};
+
+bool IsEmptyFile(const std::string& path) {
+    platform::BufferedReader in(Env::Current(), path);
+    const bool empty = in.Get() < 0;
+    in.Close();
+    return empty;
+}
+
+std::string WithoutCrLf(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        result.push_back(text[i]);
+    }
+    return result;
+}
+
+}  // namespace
+
+TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(password)) {
+    Env& env = Env::Current();
+    ThrowIfFailed(env.GetCurrentDirectory(&folder));
+    DATA_F_NAME = platform::JoinPath(folder, "data");
+    RESERV_1 = platform::JoinPath(folder, "_data");
+    RESERV_2 = platform::JoinPath(folder, "__data");
+    workingCopy_ = DATA_F_NAME + "X";
+
+    // Whatever ends the run from here on first puts the data file back.
+    recovery_ = std::make_unique<platform::RecoveryAction>([this] { Restore(); });
+    RecoverInterruptedRun();
+
+    FileKind kind;
+    ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
+    if (kind == FileKind::kDirectory)
+        throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a folder, not a file");
+    const std::vector<std::string> spellings = platform::PasswordSpellings(this->password);
+    if (kind == FileKind::kFile) {
+        // An empty data file is no journal. The good copy is in the backups,
+        // and rotating them now would throw it away.
+        if (IsEmptyFile(DATA_F_NAME))
+            throw JournalError("data file " + Quoted(DATA_F_NAME) +
+                               " is empty; the backups \"_data\" and \"__data\" may hold the journal");
+        ThrowIfFailed(env.CopyFile(DATA_F_NAME, workingCopy_));
+        workingCopyTaken_ = true;
+        if (!GainAccess(spellings)) {
+            std::cout << "Wrong password!" << "\n";
+            opened = false;
+            recovery_.reset();
+            Restore();  // the data file is untouched; only the working copy goes
+            return;
+        }
+        RotateBackups();
+        Load();
+    } else {
+        this->password = spellings.front();
+    }
+    iniFile = std::make_unique<TIniFile>(folder);
+    opened = true;
+}
+
+TDreamBase::~TDreamBase() {
+    // Still open here means the run is failing: leave the journal as found.
+    if (recovery_) {
+        Restore();
+        recovery_.reset();
+    }
+}
+
+void TDreamBase::RecoverInterruptedRun() {
+    Env& env = Env::Current();
+    FileKind kind;
+    ThrowIfFailed(env.GetFileKind(workingCopy_, &kind));
+    if (kind != FileKind::kFile) return;
+    // An earlier run stopped while the journal was open. Its working copy is
+    // the data file as that run found it. A data file that is enciphered
+    // again needs nothing; one that lies deciphered is replaced by it.
+    ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
+    if (kind == FileKind::kFile && !IsPlainFile(DATA_F_NAME)) {
+        ThrowIfFailed(env.RemoveFile(workingCopy_));
+        return;
+    }
+    std::cerr << "Warning: " << Quoted(workingCopy_)
+              << " was left by an interrupted run; putting it back as " << Quoted(DATA_F_NAME)
+              << "\n";
+    ThrowIfFailed(env.RenameFile(workingCopy_, DATA_F_NAME));
+}
+
+bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
+    if (password.empty() && IsPlainFile(DATA_F_NAME)) return true;
+    auto isJournal = [this](const std::string& plain) { return IsPlainFile(plain); };
+    for (const std::string& spelling : spellings) {
+        dataChanged_ = true;  // deciphering replaces the data file
+        if (DecryptFile(DATA_F_NAME, spelling, isJournal, &scheme_)) {
+            password = spelling;
+            return true;
+        }
+    }
+    dataChanged_ = false;
+    return false;
+}
+
+bool TDreamBase::IsPlainFile(const std::string& fileName) const {
+    platform::BufferedReader in(Env::Current(), fileName);
+    std::string head;
+    for (int c; head.size() < 15 && (c = in.Get()) >= 0;) head.push_back(static_cast<char>(c));
+    in.Close();
+    head = platform::FromTextMode(head);
+    size_t digits = 0;
+    while (digits < head.size() && head[digits] >= '0' && head[digits] <= '9') ++digits;
+    return digits > 0 && head.find("PLACE") != std::string::npos;
+}
+
+void TDreamBase::RotateBackups() {
+    Env& env = Env::Current();
+    FileKind kind;
+    ThrowIfFailed(env.GetFileKind(RESERV_1, &kind));
+    if (kind == FileKind::kFile) ThrowIfFailed(env.CopyFile(RESERV_1, RESERV_2));
+    // The copy replaces the older backup in one step, so the working copy
+    // stays in place until the journal is safely enciphered again.
+    JC_FATAL_CHECK(env.CopyFile(workingCopy_, RESERV_1).ok(),
+                   "RenameFile((DATA_F_NAME+\"X\").c_str(),RESERV_1)", kSource, 183);
+}
+
+void TDreamBase::Restore() {
+    if (!workingCopyTaken_) return;
+    Env& env = Env::Current();
+    platform::Status status = dataChanged_ ? env.RenameFile(workingCopy_, DATA_F_NAME)
+                                           : env.RemoveFile(workingCopy_);
+    if (status.ok()) {
+        workingCopyTaken_ = false;
+        dataChanged_ = false;
+        return;
+    }
+    std::cerr << "Warning: " << status.message() << "\n";
+    if (dataChanged_)
+        std::cerr << "The journal as it was found is kept in " << Quoted(workingCopy_)
+                  << ": rename it to " << Quoted(DATA_F_NAME) << " to recover it.\n";
+}
+
+void TDreamBase::Load() {
+    platform::BufferedReader in(Env::Current(), DATA_F_NAME);
+    Token token = ReadToken(in);
+    if (!platform::ParseInt32(token.text, &recordCount))
+        throw JournalError("data file " + Quoted(DATA_F_NAME) + ": the record count " +
+                           Quoted(token.text) + " is not a number");
+    currentRecord = recordCount != 0 ? recordCount - 1 : 0;
+
+    // The lists are read whatever the count says: a count of 0 does not make
+    // the places and positions of the file disappear.
+    token = ReadToken(in);  // "PLACE"
+    for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+        places.push_back(token.text);
+    if (!token.endOfFile) {
+        for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+            positions.push_back(token.text);
+    }
+    if (!token.endOfFile) {
+        for (token = ReadToken(in);; token = ReadToken(in)) {
+            if (token.endOfFile && token.text.empty()) break;
+            RecordParser parser(DATA_F_NAME, static_cast<int>(records.size()) + 1);
+            if (token.endOfFile)
+                std::cerr << "Warning: data file " << Quoted(DATA_F_NAME) << ", record "
+                          << records.size() + 1 << ": the file ends inside it; kept as read\n";
+            records.push_back(parser.Parse(token.text));
+            dayNumbers.push_back(DayNumber(records.back().date));
+            if (token.endOfFile) break;
+        }
+    }
+    in.Close();
+    if (static_cast<int64_t>(records.size()) != recordCount)
+        std::cerr << "Warning: data file " << Quoted(DATA_F_NAME) << " states " << recordCount
+                  << " records but holds " << records.size() << "; all " << records.size()
+                  << " are converted\n";
+}
+
+void TDreamBase::Save() {
+    // Line breaks are kept as LF in memory; text mode stores them as CR LF.
+    for (TRecord& record : records) record.text = WithoutCrLf(record.text);
+    WriteDataFile(DATA_F_NAME, places, positions, records);
+}
+
+void TDreamBase::Close() {
+    if (!iniFile) return;
+    Save();
+    dataChanged_ = true;
+    iniFile.reset();
+    if (!EncryptFile(DATA_F_NAME, password, scheme_))
+        throw platform::IoError(platform::Status::Error("cannot encipher data file " +
+                                                        Quoted(DATA_F_NAME)));
+    // The journal is whole and enciphered again: the working copy has served.
+    dataChanged_ = false;
+    Restore();
+    recovery_.reset();
+}
+
+TRecord TDreamBase::GetRecord(int index) const {
+    JC_FATAL_CHECK(index >= 0 && index < RecordCount(), "(index>=0)&&(index<recordCount)", kSource,
+                   406);
+    return records[static_cast<size_t>(index)];
+}

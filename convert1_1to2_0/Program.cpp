@@ -1,0 +1,26 @@
+#include "convert1_1to2_0/Program.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "convert1_1to2_0/ConvertJournal.h"
+
+int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream& out,
+               std::ostream& err) {
+    const std::string password = argc > 1 ? argv[1] : "";
+    try {
+        if (!ConvertJournal(password)) out << "Error converting file\n";
+    } catch (const std::exception& error) {
+        // The stores have put the legacy journal back by now.
+        out.flush();
+        err << "Error: " << error.what() << "\n";
+        err << "The journal was not converted.\n";
+        return 1;
+    }
+    out << "Done";
+    out.flush();
+    char c;
+    in >> c;
+    return 0;
+}

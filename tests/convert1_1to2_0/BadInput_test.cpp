@@ -1,0 +1,198 @@
+// Malformed journals and unkind folders. Each gets a clear message, and the
+// journal as it was found is never lost: it stays in "data" or is the backup
+// "_data", byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "support/ChildRun.h"
+#include "support/Journals.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Expect { kConverted, kWrongPassword, kError };
+
+struct BadInputCase {
+    std::string name;
+    std::function<void(const std::string& dir)> setUp;
+    std::vector<std::string> args;
+    Expect expect;
+    std::string errContains;  // for kError, and warnings of kConverted
+    bool readOnlyFolder = false;
+};
+
+const std::string kSmallJournal =
+    "2\x02PLACE\x03\xe4\xee\xec\x02POSITION\x03" "back\x02RECORD\x03"
+    "39448.5\x01" "1\x01" "1\x01" "1\x01" "0\x01" "3\x01" "first\r\nline\x02"
+    "39449\x01" "2\x01" "0\x01" "0\x01" "1\x01" "4\x01" "[OC]second[/OC]\x02";
+
+void Run(const BadInputCase& c) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    c.setUp(dir.path());
+    const bool hadData = fs::is_regular_file(dir.File("data"));
+    const std::string data = hadData ? ReadFile(dir.File("data")) : "";
+    ProcessResult run =
+        c.readOnlyFolder
+            ? RunProgramInChild(dir.path(), c.args,
+                                [](platform::FaultInjectionEnv& env) { env.MakeReadOnly(); })
+            : RunConverter(dir.path(), c.args);
+    switch (c.expect) {
+        case Expect::kConverted:
+            EXPECT_EQ(0, run.exitStatus);
+            EXPECT_EQ("Done", run.out);
+            EXPECT_TRUE(Exists(dir.File("data.xml")));
+            break;
+        case Expect::kWrongPassword:
+            EXPECT_EQ(0, run.exitStatus);
+            EXPECT_EQ("Wrong password!\nError converting file\nDone", run.out);
+            break;
+        case Expect::kError:
+            EXPECT_NE(0, run.exitStatus);
+            EXPECT_EQ("", run.out);
+            EXPECT_NE("", run.err);
+            break;
+    }
+    EXPECT_NE(std::string::npos, run.err.find(c.errContains)) << run.err;
+    if (hadData) {
+        const bool inData = ReadFile(dir.File("data")) == data;
+        const bool inBackup = Exists(dir.File("_data")) && ReadFile(dir.File("_data")) == data;
+        EXPECT_TRUE(inData || inBackup) << "the journal as found is gone";
+        if (c.expect != Expect::kConverted) EXPECT_TRUE(inData) << "a failed run changed data";
+    }
+    EXPECT_FALSE(Exists(dir.File("dataX")));
+}
+
+void WriteData(const std::string& dir, const std::string& bytes) { WriteFile(dir + "/data", bytes); }
+
+}  // namespace
+
+TEST(BadInputTest, TruncatedJournalsAtEveryLength) {
+    for (size_t length = 0; length < kSmallJournal.size(); ++length) {
+        const std::string cut = kSmallJournal.substr(0, length);
+        // Plain, opened with the empty password.
+        TempDir dir;
+        WriteData(dir.path(), cut);
+        ProcessResult run = RunConverter(dir.path());
+        const std::string context = "length " + std::to_string(length) + ": " + run.out + run.err;
+        const bool converted = run.exitStatus == 0 && run.out == "Done";
+        const bool wrong = run.exitStatus == 0 && run.out.find("Wrong password!") == 0;
+        const bool error = run.exitStatus == 1 && run.out.empty() && !run.err.empty();
+        EXPECT_TRUE(converted || wrong || error) << context;
+        EXPECT_TRUE(ReadFile(dir.File(converted ? "_data" : "data")) == cut) << context;
+
+        // Enciphered, then cut: the cipher text no longer opens.
+        TempDir enciphered;
+        WriteData(enciphered.path(), kSmallJournal);
+        ASSERT_TRUE(EncryptFile(enciphered.File("data"), "pw"));
+        const std::string cipherText = ReadFile(enciphered.File("data"));
+        if (length >= cipherText.size()) continue;
+        WriteData(enciphered.path(), cipherText.substr(0, length));
+        run = RunConverter(enciphered.path(), {"pw"});
+        if (length == 0) {
+            EXPECT_EQ(1, run.exitStatus) << length;
+        } else {
+            EXPECT_EQ("Wrong password!\nError converting file\nDone", run.out) << length;
+        }
+        EXPECT_EQ(cipherText.substr(0, length), ReadFile(enciphered.File("data"))) << length;
+    }
+}
+
+TEST(BadInputTest, MalformedJournalsAndFolders) {
+    const std::string bigText(10 * 1024 * 1024, '\xe0');
+    const std::string longPassword(10000, 'k');
+    const std::vector<BadInputCase> cases = {
+        {"count is not a number",
+         [](const std::string& d) { WriteData(d, "12a\x02PLACE\x03POSITION\x03RECORD\x03"); },
+         {},
+         Expect::kError,
+         "the record count \"12a\" is not a number"},
+        {"count beyond any journal",
+         [](const std::string& d) { WriteData(d, "99999999999\x02PLACE\x03POSITION\x03RECORD\x03"); },
+         {},
+         Expect::kError,
+         "the record count \"99999999999\" is not a number"},
+        {"count larger than the records",
+         [](const std::string& d) {
+             WriteData(d, "2147483647" + kSmallJournal.substr(1));
+         },
+         {},
+         Expect::kConverted,
+         "states 2147483647 records but holds 2"},
+        {"records without separators",
+         [](const std::string& d) {
+             WriteData(d, "2\x02PLACE\x03POSITION\x03RECORD\x03just some text\x02more text\x02");
+         },
+         {},
+         Expect::kConverted,
+         "record 1: has 1 of its 7 fields"},
+        {"a 10 MB record text",
+         [&](const std::string& d) {
+             WriteData(d, "1\x02PLACE\x03POSITION\x03RECORD\x03" "1\x01" "0\x01" "0\x01" "0\x01"
+                          "0\x01" "0\x01" + bigText + "\x02");
+             ASSERT_TRUE(EncryptFile(d + "/data", "pw"));
+         },
+         {"pw"},
+         Expect::kConverted,
+         ""},
+        {"binary garbage",
+         [](const std::string& d) {
+             std::string garbage;
+             for (int i = 0; i < 5000; ++i) garbage.push_back(static_cast<char>(i * 7919 % 251));
+             WriteData(d, garbage);
+         },
+         {"pw"},
+         Expect::kWrongPassword,
+         ""},
+        {"data file is a folder",
+         [](const std::string& d) { fs::create_directory(d + "/data"); },
+         {},
+         Expect::kError,
+         "/data\" is a folder, not a file"},
+        {"read-only folder",
+         [](const std::string& d) { WriteData(d, kSmallJournal); },
+         {},
+         Expect::kError,
+         "dataX",
+         true},
+        {"data.xml is a folder",
+         [](const std::string& d) {
+             WriteData(d, kSmallJournal);
+             fs::create_directory(d + "/data.xml");
+         },
+         {},
+         Expect::kError,
+         "data.xml"},
+        {"ini and ini.txt cannot be read",
+         [](const std::string& d) {
+             WriteData(d, kSmallJournal);
+             fs::create_directory(d + "/ini");
+             fs::create_directory(d + "/ini.txt");
+         },
+         {},
+         Expect::kConverted,
+         "ini.txt"},
+        {"a password of 10,000 bytes that is wrong",
+         [](const std::string& d) {
+             WriteData(d, kSmallJournal);
+             ASSERT_TRUE(EncryptFile(d + "/data", "short"));
+         },
+         {longPassword},
+         Expect::kWrongPassword,
+         ""},
+        {"a password of 10,000 bytes that is right",
+         [&](const std::string& d) {
+             WriteData(d, kSmallJournal);
+             ASSERT_TRUE(EncryptFile(d + "/data", longPassword));
+         },
+         {longPassword},
+         Expect::kConverted,
+         ""},
+    };
+    for (const BadInputCase& c : cases) Run(c);
+}

@@ -1,0 +1,207 @@
+#include "convert1_1to2_0/DreamBase.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/FaultInjectionEnv.h"
+#include "support/Journals.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::string kEmptyJournal = "0\x02PLACE\x03POSITION\x03RECORD\x03";
+
+// A legacy store opened in its own folder, as the converter opens it.
+class DreamBaseTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TDreamBase> Open(const std::string& password, bool* opened) {
+        ScopedCurrentDir cd(dir.path());
+        *opened = true;
+        return std::make_unique<TDreamBase>(password, *opened);
+    }
+    std::unique_ptr<TDreamBase> Open(const std::string& password = "") {
+        bool opened = false;
+        auto base = Open(password, &opened);
+        EXPECT_TRUE(opened);
+        return base;
+    }
+    void Close(std::unique_ptr<TDreamBase> base) {
+        ScopedCurrentDir cd(dir.path());
+        base->Close();
+    }
+
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(DreamBaseTest, ReadsListsAndEveryRecordField) {
+    WriteFile(dir.File("data"),
+              "2\x02PLACE\x03p1\x02\x02p3\x02POSITION\x03s1\x02RECORD\x03"
+              "39448.5\x01" "3\x01" "1\x01" "2\x01" "2\x01" "-7\x01" "line\r\nnext\x01x\x02"
+              "7\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01\x02");
+    auto base = Open();
+    EXPECT_EQ((std::vector<std::string>{"p1", "", "p3"}), base->GetPlaces());
+    EXPECT_EQ(std::vector<std::string>{"s1"}, base->GetPositions());
+    ASSERT_EQ(2, base->RecordCount());
+    TRecord r = base->GetRecord(0);
+    EXPECT_EQ(39448.5f, r.date);
+    EXPECT_EQ(3, r.clock);
+    EXPECT_EQ(1, r.place);
+    EXPECT_EQ(2, r.position);
+    EXPECT_TRUE(r.lucid);  // "2" is true
+    EXPECT_EQ(-7, r.clarity);
+    EXPECT_EQ("line\r\nnext\x01x", r.text);  // the text takes the rest, separators and all
+    EXPECT_EQ("", base->GetRecord(1).text);
+}
+
+TEST_F(DreamBaseTest, WritesBackInTextModeWithLucidAsOne) {
+    const std::string plain =
+        "1\x02PLACE\x03POSITION\x03RECORD\x03"
+        "1.5\x01" "0\x01" "0\x01" "0\x01" "2\x01" "0\x01" "a\r\nb\x02";
+    WriteFile(dir.File("data"), plain);
+    Close(Open());
+    EXPECT_EQ("1\x02PLACE\x03POSITION\x03RECORD\x03"
+              "1.5\x01" "0\x01" "0\x01" "0\x01" "1\x01" "0\x01" "a\r\nb\x02",
+              Decipher(dir.File("data"), ""));
+    EXPECT_EQ(plain, ReadFile(dir.File("_data")));
+}
+
+TEST_F(DreamBaseTest, PlainFileTestNeedsDigitsFirstAndPlaceEarly) {
+    WriteFile(dir.File("data"), "12\x02PLACE\x03POSITION\x03RECORD\x03");
+    bool opened = false;
+    Open("", &opened);
+    EXPECT_TRUE(opened);
+
+    for (const std::string& notPlain :
+         {std::string("PLACE\x03POSITION\x03RECORD\x03"),
+          std::string("0\x02xxxxxxxxxxxxxPLACE\x03")}) {
+        TempDir other;
+        WriteFile(other.File("data"), notPlain);
+        ScopedCurrentDir cd(other.path());
+        testing::internal::CaptureStdout();
+        opened = true;
+        TDreamBase base("", opened);
+        EXPECT_EQ("Wrong password!\n", testing::internal::GetCapturedStdout());
+        EXPECT_FALSE(opened);
+        EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(other.path()));
+    }
+}
+
+TEST_F(DreamBaseTest, LastRecordWithoutItsEndIsKeptWithAWarning) {
+    WriteFile(dir.File("data"),
+              "1\x02PLACE\x03POSITION\x03RECORD\x03"
+              "1\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01" "cut sh");
+    testing::internal::CaptureStderr();
+    auto base = Open();
+    EXPECT_EQ("Warning: data file \"" + dir.File("data") +
+                  "\", record 1: the file ends inside it; kept as read\n",
+              testing::internal::GetCapturedStderr());
+    ASSERT_EQ(1, base->RecordCount());
+    EXPECT_EQ("cut sh", base->GetRecord(0).text);
+}
+
+TEST_F(DreamBaseTest, RecordWithMissingFieldsReadsThemAsZero) {
+    WriteFile(dir.File("data"), "1\x02PLACE\x03POSITION\x03RECORD\x03" "5\x01" "2\x02");
+    testing::internal::CaptureStderr();
+    auto base = Open();
+    EXPECT_EQ("Warning: data file \"" + dir.File("data") +
+                  "\", record 1: has 2 of its 7 fields; the rest read as 0\n",
+              testing::internal::GetCapturedStderr());
+    TRecord r = base->GetRecord(0);
+    EXPECT_EQ(5.0f, r.date);
+    EXPECT_EQ(2, r.clock);
+    EXPECT_EQ(0, r.place);
+    EXPECT_EQ("", r.text);
+}
+
+TEST_F(DreamBaseTest, WithoutADataFileANewEmptyJournalIsWrittenOnClose) {
+    Close(Open("secret"));
+    EXPECT_EQ(kEmptyJournal, Decipher(dir.File("data"), "secret"));
+    EXPECT_EQ((std::vector<std::string>{"data", "ini"}), ListFolder(dir.path()));
+}
+
+TEST_F(DreamBaseTest, WithoutCloseTheDataFileIsPutBackAsFound) {
+    WriteFile(dir.File("data"), kEmptyJournal);
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw", CipherScheme::kEarly));
+    const std::string enciphered = ReadFile(dir.File("data"));
+    Open("pw").reset();  // the run failed before the store was closed
+    EXPECT_EQ(enciphered, ReadFile(dir.File("data")));
+    EXPECT_FALSE(Exists(dir.File("dataX")));
+}
+
+TEST_F(DreamBaseTest, WorkingCopyLeftByAnInterruptedRunIsPutBack) {
+    WriteFile(dir.File("data"), kEmptyJournal);
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    const std::string enciphered = ReadFile(dir.File("data"));
+    // The run stopped while the data file lay deciphered.
+    WriteFile(dir.File("dataX"), enciphered);
+    WriteFile(dir.File("data"), kEmptyJournal);
+    testing::internal::CaptureStderr();
+    Close(Open("pw"));
+    EXPECT_EQ("Warning: \"" + dir.File("dataX") +
+                  "\" was left by an interrupted run; putting it back as \"" + dir.File("data") +
+                  "\"\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(enciphered, ReadFile(dir.File("_data")));
+    EXPECT_EQ(kEmptyJournal, Decipher(dir.File("data"), "pw"));
+    EXPECT_FALSE(Exists(dir.File("dataX")));
+
+    // Left after the data file was enciphered again: it has nothing to add.
+    WriteFile(dir.File("dataX"), "stale");
+    Close(Open("pw"));
+    EXPECT_FALSE(Exists(dir.File("dataX")));
+    EXPECT_EQ(kEmptyJournal, Decipher(dir.File("data"), "pw"));
+}
+
+TEST_F(DreamBaseTest, DataFileThatIsAFolderIsAnError) {
+    std::filesystem::create_directory(dir.File("data"));
+    ScopedCurrentDir cd(dir.path());
+    bool opened = true;
+    try {
+        TDreamBase base("", opened);
+        FAIL() << "no error";
+    } catch (const JournalError& error) {
+        EXPECT_EQ("data file \"" + dir.File("data") + "\" is a folder, not a file",
+                  std::string(error.what()));
+    }
+}
+
+TEST_F(DreamBaseTest, FailedBackupOfTheWorkingCopyIsFatalAndRestoresTheJournal) {
+    WriteFile(dir.File("data"), kEmptyJournal);
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    const std::string enciphered = ReadFile(dir.File("data"));
+    // Count the operations up to the copy of the working copy to "_data".
+    uint64_t copyToBackup = 0;
+    {
+        platform::FaultInjectionEnv counter(platform::Env::Real());
+        platform::ScopedEnv scoped(counter);
+        auto base = Open("pw");
+        for (const std::string& line : counter.Log()) {
+            if (line.find(" copy ") != std::string::npos &&
+                line.find("-> " + dir.File("_data")) != std::string::npos)
+                copyToBackup = std::stoull(line);
+        }
+        base.reset();
+    }
+    ASSERT_NE(0u, copyToBackup);
+    EXPECT_EXIT(
+        {
+            platform::FaultInjectionEnv env(platform::Env::Real());
+            env.FailAt(copyToBackup);
+            platform::ScopedEnv scoped(env);
+            Open("pw");
+        },
+        ::testing::ExitedWithCode(platform::kFatalExitStatus),
+        "^Assertion failed: RenameFile\\(\\(DATA_F_NAME\\+\"X\"\\)\\.c_str\\(\\),RESERV_1\\), "
+        "file convert1_1to2_0/DreamBase, line 183\n$");
+    EXPECT_EQ(enciphered, ReadFile(dir.File("data")));
+    EXPECT_FALSE(Exists(dir.File("dataX")));
+}
+
+TEST_F(DreamBaseTest, RecordIndexOutsideTheJournalIsFatal) {
+    WriteFile(dir.File("data"), kEmptyJournal);
+    auto base = Open();
+    EXPECT_DEATH(base->GetRecord(0), "file convert1_1to2_0/DreamBase, line 406");
+}

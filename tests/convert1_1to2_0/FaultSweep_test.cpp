@@ -1,0 +1,156 @@
+// A whole conversion with each file-system operation failing in turn, and
+// with the process stopped dead after each operation in turn. Whatever
+// happens, the journal must survive and a later run must convert it.
+#include <gtest/gtest.h>
+
+#include "core/DreamBinding.h"
+#include "platform/FaultInjectionEnv.h"
+#include "platform/PathText.h"
+#include "platform/XmlDom.h"
+#include "support/ChildRun.h"
+#include "support/Journals.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+using platform::FaultInjectionEnv;
+
+namespace {
+
+const char kPassword[] = "pw";
+
+const char kOldDocument[] =
+    "<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<Contents><Clocks/><Types/>"
+    "<Places><place>old</place></Places><Positions/><Dreams><Dream><dt>1</dt></Dream></Dreams>"
+    "</Contents>";
+
+LegacyJournal SweepJournal() {
+    LegacyJournal journal;
+    journal.places = {"\xe4\xee\xec", "lake"};
+    journal.positions = {"back", "side"};
+    journal.records = {Record(39448.5f, 1, 1, 2, false, 3, "\xcb\xe5\xf2\xe0\xeb\r\nagain"),
+                       Record(39449.25f, 2, 0, 1, true, 5, "x [OC]lucid[/OC] y"),
+                       Record(39450, 0, 2, 0, false, 0, "")};
+    return journal;
+}
+
+struct Outcome {
+    ProcessResult result;
+    uint64_t operations = 0;
+};
+
+Outcome RunWithFaults(const std::string& dir, void (*configure)(FaultInjectionEnv&, uint64_t),
+                      uint64_t n) {
+    Outcome outcome;
+    outcome.result = RunProgramInChild(
+        dir, {kPassword}, [&](FaultInjectionEnv& env) { configure(env, n); }, &outcome.operations);
+    return outcome;
+}
+
+class SweepTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
+        plain_ = Decipher(pristine.File("data"), kPassword);
+        WriteFile(pristine.File("data.xml"), kOldDocument);
+    }
+
+    // A fresh copy of the journal folder.
+    void Prepare(const std::string& dir) {
+        for (const std::string& name : ListFolder(pristine.path()))
+            WriteFile(dir + "/" + name, ReadFile(pristine.File(name)));
+    }
+
+    bool IsJournal(const std::string& path) {
+        return Exists(path) && Decipher(path, kPassword) == plain_;
+    }
+    bool LooksPlain(const std::string& path) {
+        if (!Exists(path)) return false;
+        const std::string head = ReadFile(path).substr(0, 15);
+        return !head.empty() && isdigit(static_cast<unsigned char>(head[0])) &&
+               head.find("PLACE") != std::string::npos;
+    }
+
+    // Files the user may open after any run: each absent or whole.
+    void ExpectNoTruncatedFiles(const std::string& dir, const std::string& context) {
+        if (Exists(dir + "/data.xml")) {
+            EXPECT_NO_THROW(TXMLDocument::Create(platform::PathToWide(dir + "/data.xml")))
+                << context;
+        }
+        if (Exists(dir + "/ini.txt")) {
+            const std::string ini = ReadFile(dir + "/ini.txt");
+            EXPECT_NE(std::string::npos, ini.find("LucidFontUnderl 0\r\n")) << context;
+            EXPECT_NE(std::string::npos, ini.find("DreamFontBold 0\r\n")) << context;
+        }
+    }
+
+    // After whatever happened, a plain run converts the whole journal.
+    void ExpectLaterRunConverts(const std::string& dir, const std::string& context) {
+        ProcessResult run = RunConverter(dir, {kPassword});
+        ASSERT_EQ("Done", run.out) << context << "\n" << run.err;
+        auto document = TXMLDocument::Create(platform::PathToWide(dir + "/data.xml"));
+        IXMLDreamsTypePtr dreams = BindContents(*document)->Get_Dreams();
+        ASSERT_EQ(3, dreams->Get_Count()) << context;
+        EXPECT_EQ(u"x <lucid>lucid</lucid> y", dreams->Get_Dream(1)->Get_Text()) << context;
+        EXPECT_TRUE(IsJournal(dir + "/data")) << context;
+    }
+
+    std::string Describe(uint64_t n, const Outcome& outcome) {
+        return "operation " + std::to_string(n) + ": exit " +
+               std::to_string(outcome.result.exitStatus) + ", out \"" + outcome.result.out +
+               "\", err \"" + outcome.result.err + "\"";
+    }
+
+    uint64_t CountOperations() {
+        TempDir dir;
+        Prepare(dir.path());
+        Outcome clean = RunWithFaults(dir.path(), [](FaultInjectionEnv&, uint64_t) {}, 0);
+        EXPECT_EQ("Done", clean.result.out) << clean.result.err;
+        EXPECT_EQ(0, clean.result.exitStatus);
+        EXPECT_GT(clean.operations, 20u);
+        return clean.operations;
+    }
+
+    TempDir pristine;
+    std::string plain_;
+};
+
+}  // namespace
+
+TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
+    const uint64_t total = CountOperations();
+    for (uint64_t n = 1; n <= total; ++n) {
+        TempDir dir;
+        Prepare(dir.path());
+        Outcome outcome = RunWithFaults(
+            dir.path(), [](FaultInjectionEnv& env, uint64_t at) { env.FailAt(at); }, n);
+        const std::string context = Describe(n, outcome);
+        const ProcessResult& run = outcome.result;
+        const bool succeeded = run.exitStatus == 0 && run.out == "Done";
+        const bool reported = run.exitStatus != 0 && !run.err.empty() &&
+                              run.out.find("Done") == std::string::npos;
+        EXPECT_TRUE(succeeded || reported) << context;
+        EXPECT_TRUE(IsJournal(dir.File("data")) || IsJournal(dir.File("_data"))) << context;
+        EXPECT_FALSE(LooksPlain(dir.File("data"))) << context;
+        ExpectNoTruncatedFiles(dir.path(), context);
+        ExpectLaterRunConverts(dir.path(), context);
+        if (HasFailure()) break;  // one case at a time is enough to read
+    }
+}
+
+TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
+    const uint64_t total = CountOperations();
+    for (uint64_t n = 1; n <= total; ++n) {
+        TempDir dir;
+        Prepare(dir.path());
+        Outcome outcome = RunWithFaults(
+            dir.path(), [](FaultInjectionEnv& env, uint64_t at) { env.CrashAfter(at); }, n);
+        const std::string context = Describe(n, outcome);
+        EXPECT_EQ(FaultInjectionEnv::kCrashExitStatus, outcome.result.exitStatus) << context;
+        const bool plainData = Exists(dir.File("data")) && ReadFile(dir.File("data")) == plain_;
+        EXPECT_TRUE(IsJournal(dir.File("data")) || IsJournal(dir.File("_data")) || plainData)
+            << context;
+        ExpectNoTruncatedFiles(dir.path(), context);
+        ExpectLaterRunConverts(dir.path(), context);
+        if (HasFailure()) break;
+    }
+}

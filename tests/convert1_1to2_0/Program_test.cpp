@@ -1,0 +1,354 @@
+// The converter run as a user runs it: in a journal folder, with the password
+// as its argument and standard input closed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "core/DreamBinding.h"
+#include "platform/PathText.h"
+#include "platform/XmlDom.h"
+#include "support/Journals.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char kWrongPasswordOutput[] = "Wrong password!\nError converting file\nDone";
+
+struct DreamFields {
+    double dt;
+    int clock;
+    std::u16string subject;
+    int type, place, position, duration, clarity;
+    std::u16string text;
+    bool operator==(const DreamFields& o) const {
+        return dt == o.dt && clock == o.clock && subject == o.subject && type == o.type &&
+               place == o.place && position == o.position && duration == o.duration &&
+               clarity == o.clarity && text == o.text;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const DreamFields& d) {
+    return os << "{dt " << d.dt << ", clock " << d.clock << ", type " << d.type << ", place "
+              << d.place << ", position " << d.position << ", clarity " << d.clarity
+              << ", text length " << d.text.size() << "}";
+}
+
+// What a reader of the new journal finds in "data.xml".
+struct Document {
+    std::vector<std::u16string> clocks, types, places, positions;
+    std::vector<DreamFields> dreams;
+};
+
+Document ReadDocument(const std::string& dir) {
+    auto xml = TXMLDocument::Create(platform::PathToWide(dir + "/data.xml"));
+    IXMLContentsTypePtr contents = BindContents(*xml);
+    Document doc;
+    auto clocks = contents->Get_Clocks();
+    for (int i = 0; i < clocks->Get_Count(); ++i) doc.clocks.push_back(clocks->Get_Clock(i));
+    auto types = contents->Get_Types();
+    for (int i = 0; i < types->Get_Count(); ++i) doc.types.push_back(types->Get_Type(i));
+    auto places = contents->Get_Places();
+    for (int i = 0; i < places->Get_Count(); ++i) doc.places.push_back(places->Get_Place(i));
+    auto positions = contents->Get_Positions();
+    for (int i = 0; i < positions->Get_Count(); ++i)
+        doc.positions.push_back(positions->Get_Position(i));
+    auto dreams = contents->Get_Dreams();
+    for (int i = 0; i < dreams->Get_Count(); ++i) {
+        IXMLDreamTypePtr d = dreams->Get_Dream(i);
+        doc.dreams.push_back({d->Get_Dt(), d->Get_Clock(), d->Get_Subject(), d->Get_Type(),
+                              d->Get_Place(), d->Get_Position(), d->Get_Duration(),
+                              d->Get_Clarity(), d->Get_Text()});
+    }
+    return doc;
+}
+
+const std::vector<std::u16string> kTemplateClocks = {u"time", u"morning", u"day",
+                                                     u"evening", u"night", u"?"};
+const std::vector<std::u16string> kTemplateTypes = {u"dream", u"lucid", u"OOBE"};
+
+std::string SampleFixture(const std::string& scheme) {
+    return ReadFile(DataFile("journals/sample/" + scheme + "/data"));
+}
+
+// Every file a run leaves behind, by name, with its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : ListFolder(dir)) files[name] = ReadFile(dir + "/" + name);
+    return files;
+}
+
+}  // namespace
+
+TEST(ConversionTest, SampleJournalConvertsEveryListAndField) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    ProcessResult run = RunConverter(dir.path(), {"dream"});
+    EXPECT_EQ(0, run.exitStatus);
+    EXPECT_EQ("Done", run.out);
+    EXPECT_EQ("", run.err);
+
+    Document doc = ReadDocument(dir.path());
+    EXPECT_EQ(kTemplateClocks, doc.clocks);
+    EXPECT_EQ(kTemplateTypes, doc.types);
+    EXPECT_EQ((std::vector<std::u16string>{u"дом", u"дача", u"поезд", u""}), doc.places);
+    EXPECT_EQ((std::vector<std::u16string>{u"на спине", u"на левом боку", u"", u"", u"", u"", u""}),
+              doc.positions);
+    const std::vector<DreamFields> expected = {
+        {39448.5, 1, u"", 0, 0, 1, 0, 3, u"Летал над городом.\r\nПотом проснулся."},
+        {39449.25, 4, u"", 1, -1, -1, 0, 5,
+         u"Обычный сон, затем <lucid>я понял, что сплю</lucid> и полетел."},
+        {39450.30078125, 0, u"", 1, 2, 0, 0, 1,
+         u"A dream in English. <lucid>Lucid!</lucid> Then <lucid>again</lucid>."},
+        {39451, 2, u"", 0, 1, -1, 0, 0, u""},
+    };
+    EXPECT_EQ(expected, doc.dreams);
+
+    EXPECT_EQ((std::vector<std::string>{"__data", "_data", "data", "data.xml", "ini", "ini.txt"}),
+              ListFolder(dir.path()));
+    EXPECT_EQ(SampleFixture("current"), ReadFile(dir.File("_data")));
+    EXPECT_EQ(SampleFixture("current"), ReadFile(dir.File("__data")));
+    EXPECT_EQ(SampleFixture("plain"), Decipher(dir.File("data"), "dream"));
+    EXPECT_EQ("", ReadFile(dir.File("ini")));
+}
+
+TEST(ConversionTest, DreamFieldsStandInTheOrderTheyAreSet) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    ASSERT_EQ(0, RunConverter(dir.path(), {"dream"}).exitStatus);
+    const std::string xml = ReadFile(dir.File("data.xml"));
+    const size_t dream = xml.find("<Dream>");
+    ASSERT_NE(std::string::npos, dream);
+    size_t last = dream;
+    for (const char* field : {"<dt>", "<clock>", "<subject", "<type>", "<place>", "<position>",
+                              "<duration>", "<clarity>", "<text>"}) {
+        const size_t at = xml.find(field, dream);
+        EXPECT_GT(at, last) << field;
+        last = at;
+    }
+    EXPECT_EQ(0u, xml.find("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n"));
+}
+
+TEST(ConversionTest, LucidMarkersConvertByTheirExactRule) {
+    TempDir dir;
+    LegacyJournal journal;
+    journal.records = {
+        Record(1, 0, 0, 0, true, 0, "a[/OC]b[OC]c"),
+        Record(2, 0, 0, 0, false, 0, "[OC][OC]x[/OC][/OC]"),
+        Record(3, 0, 0, 0, false, 0, "[oc]lower[/oc] [OC"),
+    };
+    WriteEncipheredJournal(dir.path(), journal, "pw");
+    ASSERT_EQ(0, RunConverter(dir.path(), {"pw"}).exitStatus);
+    Document doc = ReadDocument(dir.path());
+    ASSERT_EQ(3u, doc.dreams.size());
+    EXPECT_EQ(u"a</lucid>b<lucid>c", doc.dreams[0].text);
+    EXPECT_EQ(u"<lucid><lucid>x</lucid></lucid>", doc.dreams[1].text);
+    EXPECT_EQ(u"[oc]lower[/oc] [OC", doc.dreams[2].text);
+    EXPECT_EQ(1, doc.dreams[0].type);
+    EXPECT_EQ(0, doc.dreams[1].type);
+}
+
+TEST(ConversionTest, WrongPasswordChangesNothing) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    WriteFile(dir.File("_data"), "older backup");
+    WriteFile(dir.File("data.xml"), "<Contents/>");
+    const auto before = Snapshot(dir.path());
+    ProcessResult run = RunConverter(dir.path(), {"not the password"});
+    EXPECT_EQ(0, run.exitStatus);
+    EXPECT_EQ(kWrongPasswordOutput, run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(before, Snapshot(dir.path()));
+}
+
+TEST(ConversionTest, NoDataFileGivesAnEmptyDocumentAndANewEncipheredJournal) {
+    TempDir dir;
+    ProcessResult run = RunConverter(dir.path(), {"secret"});
+    EXPECT_EQ(0, run.exitStatus);
+    EXPECT_EQ("Done", run.out);
+    Document doc = ReadDocument(dir.path());
+    EXPECT_EQ(kTemplateClocks, doc.clocks);
+    EXPECT_EQ(std::vector<std::u16string>{u""}, doc.places);
+    EXPECT_EQ(std::vector<std::u16string>(5, u""), doc.positions);
+    EXPECT_TRUE(doc.dreams.empty());
+    // The empty journal enciphered with "secret", as Windows itself gives it.
+    EXPECT_EQ(std::string("\x49\x3e\xd3\xcc\x21\x5d\x0d\xfe\x54\x7a\x3a\x4a\x1d\xc8\x59\x8c"
+                          "\xb5\x7c\x04\x6e\xe5\x77\xbb\xad\xc6\x3c\xe4\x0a\xe4\x8c\x0f\x18",
+                          32),
+              ReadFile(dir.File("data")));
+    EXPECT_EQ((std::vector<std::string>{"data", "data.xml", "ini", "ini.txt"}),
+              ListFolder(dir.path()));
+}
+
+TEST(ConversionTest, PlainJournalOpensOnlyWithTheEmptyPassword) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("plain"));
+    ProcessResult wrong = RunConverter(dir.path(), {"dream"});
+    EXPECT_EQ(kWrongPasswordOutput, wrong.out);
+    EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(dir.path()));
+
+    ProcessResult run = RunConverter(dir.path());
+    EXPECT_EQ("Done", run.out);
+    EXPECT_EQ(SampleFixture("plain"), ReadFile(dir.File("_data")));
+    EXPECT_EQ(SampleFixture("plain"), Decipher(dir.File("data"), ""));
+    EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size());
+}
+
+TEST(ConversionTest, SuccessiveRunsRotateTheBackups) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    ASSERT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
+    const std::string afterFirst = ReadFile(dir.File("data"));
+    ASSERT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
+    EXPECT_EQ(SampleFixture("current"), ReadFile(dir.File("__data")));
+    EXPECT_EQ(afterFirst, ReadFile(dir.File("_data")));
+    EXPECT_EQ(SampleFixture("plain"), Decipher(dir.File("data"), "dream"));
+}
+
+TEST(ConversionTest, EachWindowsSchemeIsReadAndKept) {
+    for (const char* scheme : {"current", "base", "early"}) {
+        TempDir dir;
+        WriteFile(dir.File("data"), SampleFixture(scheme));
+        ProcessResult run = RunConverter(dir.path(), {"dream"});
+        EXPECT_EQ("Done", run.out) << scheme;
+        EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size()) << scheme;
+        // The same plain text under the same scheme: the very bytes Windows wrote.
+        EXPECT_EQ(SampleFixture(scheme), ReadFile(dir.File("data"))) << scheme;
+    }
+}
+
+TEST(ConversionTest, AnExistingDocumentIsKeptAsBackup) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    WriteFile(dir.File("data.xml"), "an older document");
+    WriteFile(dir.File("data.xml.bak"), "an even older one");
+    ASSERT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
+    EXPECT_EQ("an older document", ReadFile(dir.File("data.xml.bak")));
+    EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size());
+}
+
+// Faults of the program this one replaces, each mended.
+TEST(MendedFaultTest, JournalWhoseCipherTextFillsWholeChunksOpens) {
+    TempDir dir;
+    WriteFile(dir.File("data"), ReadFile(DataFile("journals/edge160/current/data")));
+    ProcessResult run = RunConverter(dir.path(), {"edge"});
+    EXPECT_EQ("Done", run.out);
+    ASSERT_EQ(1u, ReadDocument(dir.path()).dreams.size());
+    EXPECT_EQ(ReadFile(DataFile("journals/edge160/plain/data")), Decipher(dir.File("data"), "edge"));
+}
+
+TEST(MendedFaultTest, EmptyDataFileIsReportedAndNothingIsTouched) {
+    TempDir dir;
+    WriteFile(dir.File("data"), "");
+    WriteFile(dir.File("_data"), "good backup");
+    const auto before = Snapshot(dir.path());
+    ProcessResult run = RunConverter(dir.path(), {"pw"});
+    EXPECT_NE(0, run.exitStatus);
+    EXPECT_EQ("", run.out);
+    EXPECT_EQ("Error: data file \"" + dir.File("data") +
+                  "\" is empty; the backups \"_data\" and \"__data\" may hold the journal\n"
+                  "The journal was not converted.\n",
+              run.err);
+    EXPECT_EQ(before, Snapshot(dir.path()));
+}
+
+TEST(MendedFaultTest, StatedCountMayDifferFromTheRecordsRead) {
+    TempDir dir;
+    LegacyJournal journal;
+    journal.places = {"p"};
+    journal.records = {Record(1, 0, 1, 0, false, 0, "one"), Record(2, 0, 0, 0, false, 0, "two")};
+    WritePlainJournal(dir.path(), journal);
+    std::string plain = ReadFile(dir.File("data"));
+    WriteFile(dir.File("data"), "5" + plain.substr(1));
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    ProcessResult run = RunConverter(dir.path(), {"pw"});
+    EXPECT_EQ("Done", run.out);
+    EXPECT_EQ("Warning: data file \"" + dir.File("data") +
+                  "\" states 5 records but holds 2; all 2 are converted\n",
+              run.err);
+    EXPECT_EQ(2u, ReadDocument(dir.path()).dreams.size());
+    EXPECT_EQ(plain, Decipher(dir.File("data"), "pw"));  // written back with the true count
+}
+
+TEST(MendedFaultTest, CountThatIsNotANumberRestoresTheDataFile) {
+    TempDir dir;
+    WriteFile(dir.File("data"), "4x\x02PLACE\x03POSITION\x03RECORD\x03");
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    const std::string enciphered = ReadFile(dir.File("data"));
+    ProcessResult run = RunConverter(dir.path(), {"pw"});
+    EXPECT_EQ(1, run.exitStatus);
+    EXPECT_EQ("", run.out);
+    EXPECT_EQ("Error: data file \"" + dir.File("data") +
+                  "\": the record count \"4x\" is not a number\nThe journal was not converted.\n",
+              run.err);
+    EXPECT_EQ(enciphered, ReadFile(dir.File("data")));
+    EXPECT_FALSE(Exists(dir.File("dataX")));
+    EXPECT_FALSE(Exists(dir.File("data.xml")));
+}
+
+TEST(MendedFaultTest, CountOfZeroKeepsThePlacesAndPositions) {
+    TempDir dir;
+    WriteFile(dir.File("data"), "0\x02PLACE\x03home\x02POSITION\x03" "back\x02RECORD\x03");
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    ProcessResult run = RunConverter(dir.path(), {"pw"});
+    EXPECT_EQ("Done", run.out);
+    Document doc = ReadDocument(dir.path());
+    EXPECT_EQ((std::vector<std::u16string>{u"home", u""}), doc.places);
+    EXPECT_EQ(u"back", doc.positions[0]);
+    EXPECT_EQ("0\x02PLACE\x03home\x02POSITION\x03" "back\x02RECORD\x03",
+              Decipher(dir.File("data"), "pw"));
+}
+
+TEST(MendedFaultTest, AnUnreadableNumberSpoilsOnlyItself) {
+    TempDir dir;
+    WriteFile(dir.File("data"),
+              "2\x02PLACE\x03POSITION\x03RECORD\x03"
+              "10.5\x01" "1\x01" "2\x01" "3\x01" "1\x01" "4\x01" "first\x02"
+              "11.5\x01" "1\x01" "?\x01" "3\x01" "0\x01" "4\x01" "second\x02");
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    ProcessResult run = RunConverter(dir.path(), {"pw"});
+    EXPECT_EQ("Done", run.out);
+    EXPECT_EQ("Warning: data file \"" + dir.File("data") +
+                  "\", record 2: place \"?\" is not a number; read as 0\n",
+              run.err);
+    Document doc = ReadDocument(dir.path());
+    ASSERT_EQ(2u, doc.dreams.size());
+    EXPECT_EQ((DreamFields{11.5, 1, u"", 0, -1, 2, 0, 4, u"second"}), doc.dreams[1]);
+}
+
+TEST(MendedFaultTest, DatesReadUnderEitherDecimalSeparator) {
+    TempDir dir;
+    WriteFile(dir.File("data"),
+              "2\x02PLACE\x03POSITION\x03RECORD\x03"
+              "39448,5\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01" "comma\x02"
+              "39449.25\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01" "dot\x02");
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    ASSERT_EQ("Done", RunConverter(dir.path(), {"pw"}).out);
+    Document doc = ReadDocument(dir.path());
+    EXPECT_EQ(39448.5, doc.dreams[0].dt);
+    EXPECT_EQ(39449.25, doc.dreams[1].dt);
+}
+
+TEST(MendedFaultTest, PasswordTypedAsUtf8OpensAJournalEncipheredInTheCodePage) {
+    TempDir dir;
+    const std::string cp1251 = "\xef\xe0\xf0\xee\xeb\xfc";  // "пароль"
+    WriteFile(dir.File("data"), SampleFixture("plain"));
+    ASSERT_TRUE(EncryptFile(dir.File("data"), cp1251, CipherScheme::kBase));
+    ProcessResult run = RunConverter(dir.path(), {"пароль"});
+    EXPECT_EQ("Done", run.out);
+    EXPECT_EQ(SampleFixture("plain"), Decipher(dir.File("data"), cp1251, CipherScheme::kBase));
+}
+
+TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
+    TempDir root;
+    std::string dir = root.path() + "/журнал снов";
+    for (int i = 0; i < 12; ++i) dir += "/" + std::string(40, static_cast<char>('a' + i));
+    std::filesystem::create_directories(dir);
+    ASSERT_GT(dir.size(), 300u);
+    WriteFile(dir + "/data", SampleFixture("current"));
+    ProcessResult run = RunConverter(dir, {"dream"});
+    EXPECT_EQ("Done", run.out);
+    EXPECT_EQ(4u, ReadDocument(dir).dreams.size());
+}

@@ -1,0 +1,52 @@
+#include "support/Journals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace testing_support {
+
+TRecord Record(float date, int clock, int place, int position, bool lucid, int clarity,
+               const std::string& text) {
+    TRecord record;
+    record.date = date;
+    record.clock = clock;
+    record.place = place;
+    record.position = position;
+    record.lucid = lucid;
+    record.clarity = clarity;
+    record.text = text;
+    return record;
+}
+
+void WritePlainJournal(const std::string& dir, const LegacyJournal& journal) {
+    WriteDataFile(dir + "/data", journal.places, journal.positions, journal.records);
+}
+
+void WriteEncipheredJournal(const std::string& dir, const LegacyJournal& journal,
+                            const std::string& password, CipherScheme scheme) {
+    WritePlainJournal(dir, journal);
+    ASSERT_TRUE(EncryptFile(dir + "/data", password, scheme));
+}
+
+std::string Decipher(const std::string& path, const std::string& password, CipherScheme scheme) {
+    TempDir scratch;
+    WriteFile(scratch.File("copy"), ReadFile(path));
+    CipherScheme opened = CipherScheme::kCurrent;
+    if (!DecryptFile(scratch.File("copy"), password, nullptr, &opened) || opened != scheme)
+        return "<wrong>";
+    return ReadFile(scratch.File("copy"));
+}
+
+std::vector<std::string> ListFolder(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace testing_support
