@@ -1,0 +1,44 @@
+#pragma once
+
+// Enciphering and deciphering the legacy data file in place.
+//
+// An enciphered file is RC2-CBC (zero IV, PKCS#5 padding) of the whole plain
+// file, keyed from the MD5 hash of the password. Which RC2 key the hash gives
+// depends on the Windows provider that wrote the file; see CipherScheme.
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+// The ways a Windows machine turned the password hash h into an RC2 key.
+enum class CipherScheme {
+    kCurrent,  // all 16 bytes of h, 128 effective bits (Windows XP SP1 and later)
+    kBase,     // first 5 bytes of h and 11 zero bytes, 40 effective bits (base provider)
+    kEarly,    // all 16 bytes of h, 40 effective bits (Windows 2000, XP before SP1)
+};
+
+// Called with the path of a temporary file holding a candidate deciphered text;
+// true accepts it. The legacy database passes its plain-journal test here, so
+// that a wrong password whose padding happens to look right is still refused.
+using PlainTextCheck = std::function<bool(const std::string& plainFileName)>;
+
+// Thrown when the RC2 cipher cannot be had at all (the crypto library cannot
+// supply it). This is never a wrong password and must not be reported as one.
+class CipherUnavailable : public std::runtime_error {
+  public:
+    explicit CipherUnavailable(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Enciphers aFileName in place with the key `scheme` derives from `password`.
+// The result is built in aFileName + "__" and renamed over aFileName. True
+// means aFileName now holds the enciphered file; false means it is as it was.
+bool EncryptFile(const std::string& aFileName, const std::string& password,
+                 CipherScheme scheme = CipherScheme::kCurrent);
+
+// Deciphers aFileName in place. Tries kCurrent, kBase and kEarly in turn and
+// takes the first whose padding is valid and whose text `accept` (when given)
+// accepts; on success *opened (when given) tells which scheme it was, so the
+// caller can encipher the file again the same way. False means aFileName is as
+// it was: a wrong password, a file that was never enciphered, or an I/O error.
+bool DecryptFile(const std::string& aFileName, const std::string& password,
+                 const PlainTextCheck& accept = nullptr, CipherScheme* opened = nullptr);

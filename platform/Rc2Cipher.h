@@ -1,0 +1,81 @@
+#pragma once
+
+// MD5 and RC2-CBC from the system's crypto library (OpenSSL 3 libcrypto).
+// RC2 lives in OpenSSL's "legacy" provider, which is not loaded by default, so
+// the cipher works in a library context of its own with the "legacy" and
+// "default" providers loaded explicitly; the rest of the process is unaffected.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Status.h"
+
+namespace platform {
+
+using Md5Digest = std::array<uint8_t, 16>;
+
+// A library context with the providers MD5 and RC2 need. Loading happens once,
+// in the constructor; a context that failed to load stays failed and says why.
+class CryptoLibrary {
+  public:
+    // Loads the providers from `modulesDirectory`, or from the crypto
+    // library's usual place when it is empty.
+    explicit CryptoLibrary(const std::string& modulesDirectory = std::string());
+    ~CryptoLibrary();
+    CryptoLibrary(const CryptoLibrary&) = delete;
+    CryptoLibrary& operator=(const CryptoLibrary&) = delete;
+
+    // The process-wide context, made on first use.
+    static CryptoLibrary& Instance();
+
+    // OK, or why MD5 or RC2 cannot be had.
+    const Status& status() const { return status_; }
+
+  private:
+    friend class Rc2Cbc;
+    friend Status Md5(CryptoLibrary& library, std::string_view data, Md5Digest* digest);
+    struct Handles;
+    std::unique_ptr<Handles> handles_;
+    Status status_;
+};
+
+// MD5 of `data`. Fails only when the library cannot supply MD5.
+Status Md5(CryptoLibrary& library, std::string_view data, Md5Digest* digest);
+
+enum class CipherDirection { kEncipher, kDecipher };
+
+// One RC2-CBC stream with PKCS#5 padding: Update as often as needed, then
+// Final once.
+class Rc2Cbc {
+  public:
+    static constexpr size_t kBlockSize = 8;
+
+    // `key` goes to the RC2 key schedule as it is (any length from 1 to 128
+    // bytes); `effectiveBits` is RC2's effective key length (1 to 1024); `iv`
+    // is kBlockSize bytes. Fails only when the library cannot supply RC2.
+    static Status Create(CryptoLibrary& library, std::string_view key, int effectiveBits,
+                         std::string_view iv, CipherDirection direction,
+                         std::unique_ptr<Rc2Cbc>* cipher);
+    ~Rc2Cbc();
+    Rc2Cbc(const Rc2Cbc&) = delete;
+    Rc2Cbc& operator=(const Rc2Cbc&) = delete;
+
+    // Processes n bytes; writes at most n + kBlockSize bytes to `out` and
+    // tells how many in *written.
+    Status Update(const void* in, size_t n, void* out, size_t* written);
+    // Ends the stream; writes at most kBlockSize bytes. When deciphering, a
+    // failure means the stream is not a whole number of blocks or its padding
+    // is not valid: it was not enciphered with this key.
+    Status Final(void* out, size_t* written);
+
+  private:
+    struct Context;
+    explicit Rc2Cbc(std::unique_ptr<Context> context);
+    std::unique_ptr<Context> context_;
+};
+
+}  // namespace platform
