@@ -12,6 +12,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "JournalGenerator.h"
 #include "convert1_1to2_0/Program.h"

@@ -70,41 +70,50 @@ struct Buffers {
 
 // Streams `from` through `cipher` into `to`, which is created or truncated.
 // *created tells whether `to` was opened (and so may need removing);
-// *length is the number of bytes read from `from`.
+// *length is the number of bytes read from `from`; *failure says what went
+// wrong when the outcome is kFailed.
 Outcome Transform(Env& env, const std::string& from, const std::string& to, Rc2Cbc& cipher,
-                  Buffers& buffers, bool* created, uint64_t* length) {
+                  Buffers& buffers, bool* created, uint64_t* length, Status* failure) {
     *length = 0;
+    auto failed = [failure](Status status) {
+        *failure = std::move(status);
+        return Outcome::kFailed;
+    };
     std::unique_ptr<platform::ReadableFile> in;
-    if (!env.OpenForRead(from, &in).ok())
-        return Outcome::kFailed;
+    Status status = env.OpenForRead(from, &in);
+    if (!status.ok())
+        return failed(status);
     std::unique_ptr<platform::WritableFile> out;
-    if (!env.OpenForWrite(to, &out).ok())
-        return Outcome::kFailed;
+    status = env.OpenForWrite(to, &out);
+    if (!status.ok())
+        return failed(status);
     *created = true;
     for (;;) {
         size_t got = 0;
-        if (!in->Read(buffers.in.data(), buffers.in.size(), &got).ok())
-            return Outcome::kFailed;
+        status = in->Read(buffers.in.data(), buffers.in.size(), &got);
+        if (!status.ok())
+            return failed(status);
         if (got == 0)
             break;
         *length += got;
         size_t written = 0;
-        if (!cipher.Update(buffers.in.data(), got, buffers.out.data(), &written).ok())
-            return Outcome::kFailed;
-        if (written > 0 && !out->Write(buffers.out.data(), written).ok())
-            return Outcome::kFailed;
+        status = cipher.Update(buffers.in.data(), got, buffers.out.data(), &written);
+        if (!status.ok())
+            return failed(status);
+        if (written > 0 && !(status = out->Write(buffers.out.data(), written)).ok())
+            return failed(status);
     }
     size_t written = 0;
     const bool rejected = !cipher.Final(buffers.out.data(), &written).ok();
     if (!rejected) {
-        if (written > 0 && !out->Write(buffers.out.data(), written).ok())
-            return Outcome::kFailed;
+        if (written > 0 && !(status = out->Write(buffers.out.data(), written)).ok())
+            return failed(status);
         // The result must be on disk before it takes the original's name.
-        if (!out->Flush().ok())
-            return Outcome::kFailed;
+        if (!(status = out->Flush()).ok())
+            return failed(status);
     }
-    if (!out->Close().ok() || !in->Close().ok())
-        return Outcome::kFailed;
+    if (!(status = out->Close()).ok() || !(status = in->Close()).ok())
+        return failed(status);
     return rejected ? Outcome::kRejected : Outcome::kDone;
 }
 
@@ -118,13 +127,14 @@ bool EncryptFile(const std::string& aFileName, const std::string& password, Ciph
     Buffers buffers;
     bool created = false;
     uint64_t length = 0;
-    if (Transform(env, aFileName, tmpfName, *cipher, buffers, &created, &length) !=
+    Status failure;
+    if (Transform(env, aFileName, tmpfName, *cipher, buffers, &created, &length, &failure) !=
         Outcome::kDone) {
         // Only enciphered bytes were written, so a leftover is harmless and
         // the next run overwrites it.
         if (created)
             env.RemoveFile(tmpfName);
-        return false;
+        throw platform::IoError(failure);
     }
     // Renaming over the original replaces it atomically: at every moment the
     // file is there, either plain or enciphered.
@@ -143,9 +153,15 @@ bool DecryptFile(const std::string& aFileName, const std::string& password,
          {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
         std::unique_ptr<Rc2Cbc> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
         uint64_t length = 0;
-        Outcome outcome = Transform(env, aFileName, tmpfName, *cipher, buffers, &created, &length);
-        if (outcome == Outcome::kFailed)
-            break;
+        Status failure;
+        Outcome outcome =
+            Transform(env, aFileName, tmpfName, *cipher, buffers, &created, &length, &failure);
+        if (outcome == Outcome::kFailed) {
+            // A file that cannot be read is no wrong password: say what failed.
+            if (created)
+                JC_FATAL_CHECK(env.RemoveFile(tmpfName).ok(), "remove(TmpfName)==0", kSource, 316);
+            throw platform::IoError(failure);
+        }
         if (outcome == Outcome::kDone) {
             bool accepted = true;
             if (accept) {

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/Status.h"
+
 // The ways a Windows machine turned the password hash h into an RC2 key.
 enum class CipherScheme {
     kCurrent,  // all 16 bytes of h, 128 effective bits (Windows XP SP1 and later)
@@ -31,7 +33,8 @@ class CipherUnavailable : public std::runtime_error {
 
 // Enciphers aFileName in place with the key `scheme` derives from `password`.
 // The result is built in aFileName + "__" and renamed over aFileName. True
-// means aFileName now holds the enciphered file; false means it is as it was.
+// means aFileName now holds the enciphered file. A file that cannot be read
+// or written throws platform::IoError, with aFileName as it was.
 bool EncryptFile(const std::string& aFileName, const std::string& password,
                  CipherScheme scheme = CipherScheme::kCurrent);
 
@@ -39,6 +42,8 @@ bool EncryptFile(const std::string& aFileName, const std::string& password,
 // takes the first whose padding is valid and whose text `accept` (when given)
 // accepts; on success *opened (when given) tells which scheme it was, so the
 // caller can encipher the file again the same way. False means aFileName is as
-// it was: a wrong password, a file that was never enciphered, or an I/O error.
+// it was: a wrong password, or a file that was never enciphered. A file that
+// cannot be read or written is no wrong password: that throws
+// platform::IoError, with aFileName as it was.
 bool DecryptFile(const std::string& aFileName, const std::string& password,
                  const PlainTextCheck& accept = nullptr, CipherScheme* opened = nullptr);

@@ -285,8 +285,14 @@ TEST(FileUtilsTest, ANeverEncipheredJournalIsRejected) {
 TEST(FileUtilsTest, AMissingFileIsReportedAndNothingIsCreated) {
     TempDir dir;
     const std::string file = dir.File("data");
-    EXPECT_FALSE(EncryptFile(file, "pw"));
-    EXPECT_FALSE(DecryptFile(file, "pw"));
+    try {
+        DecryptFile(file, "pw");
+        ADD_FAILURE() << "a missing file deciphered";
+    } catch (const platform::IoError& error) {
+        EXPECT_EQ("cannot open \"" + file + "\": No such file or directory",
+                  std::string(error.what()));
+    }
+    EXPECT_THROW(EncryptFile(file, "pw"), platform::IoError);
     EXPECT_FALSE(Exists(file));
     EXPECT_FALSE(Exists(file + "__"));
 }
@@ -307,8 +313,9 @@ TEST(FileUtilsTest, ATemporaryFileLeftByAnEarlierFailureIsOverwritten) {
     EXPECT_FALSE(Exists(file + "__"));
 }
 
-// Every file operation of a call, made to fail in turn: the call reports
-// false and the file is exactly as it was, with no temporary file behind.
+// Every file operation of a call, made to fail in turn: the call reports the
+// failure (never as a wrong password) and the file is exactly as it was, with
+// no temporary file behind.
 TEST(FileUtilsFaultTest, AnySingleFailedOperationLeavesTheFileAsItWas) {
     TempDir dir;
     const std::string file = dir.File("data");
@@ -346,12 +353,10 @@ TEST(FileUtilsFaultTest, AnySingleFailedOperationLeavesTheFileAsItWas) {
             WriteFile(file, c.contents);
             FaultInjectionEnv env(Env::Real());
             env.FailAt(n);
-            bool result;
             {
                 ScopedEnv scoped(env);
-                result = c.call();
+                EXPECT_THROW(c.call(), platform::IoError) << c.what << ": " << operation;
             }
-            EXPECT_FALSE(result) << c.what << ": " << operation;
             EXPECT_EQ(c.contents, ReadFile(file)) << c.what << ": " << operation;
             EXPECT_FALSE(Exists(file + "__")) << c.what << ": " << operation;
         }
