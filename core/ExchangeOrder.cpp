@@ -2,55 +2,82 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
-#include <utility>
+#include <numeric>
 
 namespace core {
 namespace {
 
-// Minima over positions, to find the first position after a given one whose
-// value is strictly below a bound without looking at every position between.
-class MinTree {
+// Counts of marked positions before a given one.
+class Fenwick {
   public:
-    explicit MinTree(const std::vector<double>& values) {
-        size_ = 1;
-        while (size_ < values.size())
-            size_ *= 2;
-        tree_.assign(2 * size_, kNever);
-        for (size_t k = 0; k < values.size(); ++k)
-            tree_[size_ + k] = values[k];
-        for (size_t node = size_ - 1; node >= 1; --node)
-            tree_[node] = std::min(tree_[2 * node], tree_[2 * node + 1]);
+    explicit Fenwick(size_t n) : tree_(n + 1, 0) {}
+    void Mark(size_t position) {
+        for (size_t k = position + 1; k < tree_.size(); k += k & (~k + 1))
+            ++tree_[k];
     }
-
-    void Set(size_t position, double value) {
-        size_t node = size_ + position;
-        tree_[node] = value;
-        for (node /= 2; node >= 1; node /= 2)
-            tree_[node] = std::min(tree_[2 * node], tree_[2 * node + 1]);
+    // Marked positions < position.
+    size_t Before(size_t position) const {
+        size_t sum = 0;
+        for (size_t k = position; k > 0; k -= k & (~k + 1))
+            sum += tree_[k];
+        return sum;
     }
-
-    // The first position >= from whose value is < bound, or -1.
-    long FirstBelow(size_t from, double bound) const { return Find(1, 0, size_, from, bound); }
 
   private:
-    long Find(size_t node, size_t begin, size_t end, size_t from, double bound) const {
-        if (end <= from || !(tree_[node] < bound))
-            return -1;
-        if (end - begin == 1)
-            return static_cast<long>(begin);
-        const size_t middle = begin + (end - begin) / 2;
-        long found = Find(2 * node, begin, middle, from, bound);
-        if (found >= 0)
-            return found;
-        return Find(2 * node + 1, middle, end, from, bound);
+    std::vector<size_t> tree_;
+};
+
+// The order of one group of equal keys, given for each of its members (in
+// position order) how many better keys stand before it.
+//
+// Why this is the whole story: seen from one key value v, every exchange
+// sort step only moves a v-item when the first item at or after position i
+// that is not worse than v is a v-item; the run of v-items that starts there
+// then sends its first member to where the next better item stood, and that
+// better item leaves for position i for good. Worse items never change the
+// order of the v-items, and once every better item has been placed, the
+// v-items are collected from left to right. So the group is a queue that
+// turns by one for every better item, and receives its members in position
+// order as the better items before them are used up.
+class GroupRing {
+  public:
+    explicit GroupRing(size_t capacity) : next_(capacity), prev_(capacity) {}
+
+    void Start() {
+        head_ = kNone;
+        size_ = 0;
+    }
+    void Turn(size_t times) {
+        if (size_ == 0)
+            return;
+        for (times %= size_; times > 0; --times)
+            head_ = next_[head_];
+    }
+    // Appends at the end of the ring, just before its head.
+    void Append(size_t item) {
+        if (head_ == kNone) {
+            head_ = next_[item] = prev_[item] = item;
+        } else {
+            const size_t last = prev_[head_];
+            next_[last] = item;
+            prev_[item] = last;
+            next_[item] = head_;
+            prev_[head_] = item;
+        }
+        ++size_;
+    }
+    template <class Out>
+    void Drain(Out out) const {
+        size_t item = head_;
+        for (size_t k = 0; k < size_; ++k, item = next_[item])
+            out(item);
     }
 
-    // Padding and NaN keys: no bound is ever beaten by it.
-    static constexpr double kNever = std::numeric_limits<double>::infinity();
-
-    size_t size_;
-    std::vector<double> tree_;
+  private:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    std::vector<size_t> next_, prev_;
+    size_t head_ = kNone;
+    size_t size_ = 0;
 };
 
 }  // namespace
@@ -58,33 +85,54 @@ class MinTree {
 std::vector<int> ExchangeOrder(const std::vector<double>& keys, bool ascending) {
     const size_t n = keys.size();
     std::vector<int> order(n);
-    // Descending order is ascending order of the negated keys; the strict
-    // comparisons carry over unchanged.
-    std::vector<double> values(n);
-    std::vector<bool> isNaN(n);
+    std::iota(order.begin(), order.end(), 0);
+
+    // NaN positions stay put; the other keys are sorted among the other
+    // positions exactly as if the NaNs were not there.
+    std::vector<int> live;
+    std::vector<double> values;  // descending is ascending of the negation
     for (size_t k = 0; k < n; ++k) {
-        order[k] = static_cast<int>(k);
-        isNaN[k] = std::isnan(keys[k]);
-        values[k] =
-            isNaN[k] ? std::numeric_limits<double>::infinity() : (ascending ? keys[k] : -keys[k]);
-    }
-    MinTree tree(values);
-    for (size_t i = 0; i + 1 < n; ++i) {
-        // NaN never moves, so a NaN found at i was there from the start.
-        if (isNaN[order[i]])
+        if (std::isnan(keys[k]))
             continue;
-        // Each exchange puts a strictly better key at i, so the scan goes on
-        // from the position just exchanged with the new key as its bound.
-        long j = static_cast<long>(i);
-        for (;;) {
-            j = tree.FirstBelow(static_cast<size_t>(j) + 1, values[i]);
-            if (j < 0)
-                break;
-            std::swap(values[i], values[j]);
-            std::swap(order[i], order[j]);
-            tree.Set(static_cast<size_t>(j), values[j]);
-        }
+        live.push_back(static_cast<int>(k));
+        values.push_back(ascending ? keys[k] : -keys[k]);
     }
+    const size_t m = live.size();
+
+    std::vector<size_t> byKey(m);
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::stable_sort(byKey.begin(), byKey.end(),
+                     [&](size_t a, size_t b) { return values[a] < values[b]; });
+
+    std::vector<size_t> sorted;
+    sorted.reserve(m);
+    Fenwick better(m);  // the items of the groups done so far
+    GroupRing ring(m);
+    for (size_t begin = 0; begin < m;) {
+        size_t end = begin + 1;
+        while (end < m && values[byKey[end]] == values[byKey[begin]])
+            ++end;
+        if (end - begin == 1) {
+            sorted.push_back(byKey[begin]);
+        } else {
+            ring.Start();
+            size_t used = 0;
+            for (size_t t = begin; t < end; ++t) {
+                const size_t before = better.Before(byKey[t]);
+                ring.Turn(before - used);
+                used = before;
+                ring.Append(byKey[t]);
+            }
+            ring.Turn(begin - used);  // `begin` items are better in all
+            ring.Drain([&](size_t item) { sorted.push_back(item); });
+        }
+        for (size_t t = begin; t < end; ++t)
+            better.Mark(byKey[t]);
+        begin = end;
+    }
+
+    for (size_t k = 0; k < m; ++k)
+        order[static_cast<size_t>(live[k])] = live[sorted[k]];
     return order;
 }
 

@@ -11,8 +11,9 @@ namespace core {
 // stable, and that exact order is what users have always seen.
 //
 // Returns the permutation: entry k is the original position of the item that
-// ends at position k. Reads each key once; the work grows with the number of
-// exchanges made (times log n), not with n squared comparisons. A NaN key
+// ends at position k. Reads each key once and makes none of the exchanges
+// (there are about n*n/4 of them for keys in random order): O(n log n) plus,
+// within each group of equal keys, at most its size squared steps. A NaN key
 // never beats nor is beaten, so it never moves.
 std::vector<int> ExchangeOrder(const std::vector<double>& keys, bool ascending);
 

@@ -75,13 +75,16 @@ TEST(ExchangeOrderTest, NaNKeysNeverMoveAndNeverMoveOthers) {
 
 TEST(ExchangeOrderTest, MatchesThePlainSortOnThousandsOfRandomKeySets) {
     std::mt19937 random(20240611);
-    for (int round = 0; round < 4000; ++round) {
-        const int n = static_cast<int>(random() % 60);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int round = 0; round < 6000; ++round) {
+        const int n = static_cast<int>(random() % (round % 50 == 0 ? 300 : 60));
         // Few distinct values, so that ties abound; now and then many.
         const int distinct = 1 + static_cast<int>(random() % (round % 10 == 0 ? 1000 : 6));
         std::vector<double> keys(n);
         for (double& key : keys)
             key = static_cast<double>(random() % distinct) * 0.5 - 1;
+        if (round % 7 == 0 && n > 0)
+            keys[random() % n] = nan;
         for (bool ascending : {true, false}) {
             ASSERT_EQ(PlainExchangeOrder(keys, ascending), ExchangeOrder(keys, ascending))
                 << "round " << round << (ascending ? " ascending" : " descending");
