@@ -88,9 +88,10 @@ std::vector<Fields> ByDt(const std::vector<std::string>& dts) {
 // The subjects (indices in `Dreams`) of the engine's dreams, in view order.
 std::vector<int> ViewOrder(DreamEngine& engine) {
     std::vector<int> order;
-    for (int k = 0; k < engine.DreamCount(); ++k)
-        order.push_back(std::stoi(std::string(engine.GetDream(k)->Get_Subject().begin(),
-                                              engine.GetDream(k)->Get_Subject().end())));
+    for (int k = 0; k < engine.DreamCount(); ++k) {
+        const std::u16string subject = engine.GetDream(k)->Get_Subject();
+        order.push_back(std::stoi(std::string(subject.begin(), subject.end())));
+    }
     return order;
 }
 
