@@ -1,0 +1,147 @@
+#include "core/ini.h"
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "core/Tracing.h"
+#include "platform/Env.h"
+#include "platform/TextMode.h"
+
+namespace {
+
+const char kIniFileName[] = "ini.txt";
+
+const std::pair<const char*, const char*> kDefaults[] = {
+    {"Language", "E"},        {"DreamFontName", "Lucida Console"},
+    {"DreamFontSize", "10"},  {"DreamFontColor", "0"},
+    {"DreamFontBold", "0"},   {"DreamFontItalic", "0"},
+    {"DreamFontUnderl", "0"}, {"LucidFontName", "Sylfaen"},
+    {"LucidFontSize", "12"},  {"LucidFontColor", "0x00ff0000"},
+    {"LucidFontBold", "0"},   {"LucidFontItalic", "0"},
+    {"LucidFontUnderl", "0"},
+};
+
+// The white space that separates keys, as a C stream sees it.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+void Warn(const std::string& text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Warning: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+TIni::TIni(std::string folder) : FileName(platform::JoinPath(folder, kIniFileName)) {
+    for (const auto& entry : kDefaults)
+        Data[entry.first] = entry.second;
+    Trace("ini::TIni:: opening ini file...\t");
+    Load();
+}
+
+void TIni::Load() {
+    platform::Env& env = platform::Env::Current();
+    platform::FileKind kind;
+    platform::Status status = env.GetFileKind(FileName, &kind);
+    if (status.ok() && kind == platform::FileKind::kMissing) {
+        // Created now so that the file exists for the whole run; an empty file
+        // reads as the defaults, so a run cut short leaves nothing harmful.
+        std::unique_ptr<platform::WritableFile> file;
+        status = env.OpenForWrite(FileName, &file);
+        if (status.ok())
+            status = file->Close();
+        if (!status.ok()) {
+            Warn("settings file \"" + FileName + "\" not created: " + status.message());
+            return;
+        }
+        Trace("ini::TIni:: new ini file created\n");
+        return;
+    }
+    std::string bytes;
+    if (status.ok())
+        status = platform::ReadWholeFile(env, FileName, &bytes);
+    if (!status.ok()) {
+        saveOnExit_ = false;
+        Warn("settings file \"" + FileName +
+             "\" not loaded, the defaults are used and the file is left as it is: " +
+             status.message());
+        return;
+    }
+    Trace("OK\n");
+    Parse(platform::FromTextMode(bytes));
+}
+
+void TIni::Parse(const std::string& text) {
+    const size_t end = text.size();
+    size_t pos = 0;
+    while (pos < end && IsSpace(text[pos]))
+        ++pos;
+    if (pos == end) {
+        Trace("ini::TIni:: ini file empty: no data to load\n");
+        return;
+    }
+    while (pos < end) {
+        const size_t keyStart = pos;
+        while (pos < end && !IsSpace(text[pos]))
+            ++pos;
+        // A key that the end of the file cuts off, with nothing after it, is
+        // not an entry.
+        if (pos == end)
+            break;
+        std::string key = text.substr(keyStart, pos - keyStart);
+        std::string value;
+        // The blank after the key separates it from the value. A key alone on
+        // its line has an empty value (editors like to strip a trailing
+        // blank); the next line is left to the next entry.
+        if (text[pos] != '\n') {
+            ++pos;
+            size_t lineEnd = text.find('\n', pos);
+            if (lineEnd == std::string::npos)
+                lineEnd = end;
+            // Values longer than the format allows are kept whole: cutting
+            // them would lose the user's data.
+            value = text.substr(pos, lineEnd - pos);
+            pos = lineEnd;
+        }
+        Data[std::move(key)] = std::move(value);
+        while (pos < end && IsSpace(text[pos]))
+            ++pos;
+    }
+    Trace("ini::TIni:: data from ini loaded\n");
+}
+
+TIni::~TIni() {
+    Store();
+}
+
+void TIni::Store() noexcept {
+    try {
+        Trace("ini::~TIni:: saving data to ini file...\t");
+        if (!saveOnExit_)
+            return;
+        std::string text;
+        for (const auto& entry : Data) {
+            text += entry.first;
+            text += ' ';
+            text += entry.second;
+            text += '\n';
+        }
+        // Through a temporary file, so that a failed write never leaves a
+        // truncated settings file behind.
+        platform::Status status = platform::WriteFileAtomically(platform::Env::Current(), FileName,
+                                                                platform::ToTextMode(text));
+        if (!status.ok()) {
+            Warn("settings file \"" + FileName + "\" not saved: " + status.message());
+            return;
+        }
+        Trace("OK\n");
+    } catch (const std::exception& e) {
+        // Nothing here may throw again: report without building new texts.
+        std::fprintf(stderr, "Warning: settings file \"%s\" not saved: %s\n", FileName.c_str(),
+                     e.what());
+    }
+}

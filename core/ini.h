@@ -1,0 +1,33 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+// The settings of the journal application: "ini.txt" in the journal folder,
+// loaded when the object is made and written back in full when it goes.
+//
+// One entry per line: the key (no white space), one blank, the value (the rest
+// of the line, blanks included). Entries are written in ascending byte order of
+// their keys, each line ending in CR LF.
+//
+// Settings never change what the converter does, so no file problem stops the
+// run: it is reported as a warning on standard error and the defaults stand.
+class TIni {
+  public:
+    explicit TIni(std::string folder);
+    ~TIni();
+    TIni(const TIni&) = delete;
+    TIni& operator=(const TIni&) = delete;
+
+    std::string FileName;                     // folder + separator + "ini.txt"
+    std::map<std::string, std::string> Data;  // keys compare byte by byte
+
+  private:
+    void Load();
+    void Parse(const std::string& text);
+    void Store() noexcept;
+
+    // False when the file was there but could not be read: writing the
+    // defaults over it would destroy the user's settings.
+    bool saveOnExit_ = true;
+};
