@@ -132,15 +132,26 @@ TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(
     RESERV_2 = platform::JoinPath(folder, "__data");
     workingCopy_ = DATA_F_NAME + "X";
 
-    // Whatever ends the run from here on first puts the data file back.
+    // Whatever ends the run from here on first puts the data file back. A
+    // constructor that throws gets no destructor, so it restores here too.
     recovery_ = std::make_unique<platform::RecoveryAction>([this] { Restore(); });
+    try {
+        Open(opened);
+    } catch (...) {
+        Restore();
+        throw;
+    }
+}
+
+void TDreamBase::Open(bool& opened) {
+    Env& env = Env::Current();
     RecoverInterruptedRun();
 
     FileKind kind;
     ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
     if (kind == FileKind::kDirectory)
         throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a folder, not a file");
-    const std::vector<std::string> spellings = platform::PasswordSpellings(this->password);
+    const std::vector<std::string> spellings = platform::PasswordSpellings(password);
     if (kind == FileKind::kFile) {
         // An empty data file is no journal. The good copy is in the backups,
         // and rotating them now would throw it away.
@@ -159,7 +170,7 @@ TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(
         RotateBackups();
         Load();
     } else {
-        this->password = spellings.front();
+        password = spellings.front();
     }
     iniFile = std::make_unique<TIniFile>(folder);
     opened = true;

@@ -50,6 +50,7 @@ public:
     std::string folder;
 
 private:
+    void Open(bool& opened);
     bool IsPlainFile(const std::string& fileName) const;
     bool GainAccess(const std::vector<std::string>& spellings);
     void RotateBackups();

@@ -48,16 +48,8 @@ void TIni::Load() {
     platform::FileKind kind;
     platform::Status status = env.GetFileKind(FileName, &kind);
     if (status.ok() && kind == platform::FileKind::kMissing) {
-        // Created now so that the file exists for the whole run; an empty file
-        // reads as the defaults, so a run cut short leaves nothing harmful.
-        std::unique_ptr<platform::WritableFile> file;
-        status = env.OpenForWrite(FileName, &file);
-        if (status.ok())
-            status = file->Close();
-        if (!status.ok()) {
-            Warn("settings file \"" + FileName + "\" not created: " + status.message());
-            return;
-        }
+        // The file comes into being whole when the settings are written, so a
+        // run cut short never leaves an empty or partial one behind.
         Trace("ini::TIni:: new ini file created\n");
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
@@ -186,6 +188,7 @@ TEST_F(DreamBaseTest, FailedBackupOfTheWorkingCopyIsFatalAndRestoresTheJournal) 
         base.reset();
     }
     ASSERT_NE(0u, copyToBackup);
+    std::filesystem::remove(dir.File("_data"));  // as before the counted run
     EXPECT_EXIT(
         {
             platform::FaultInjectionEnv env(platform::Env::Real());

@@ -106,10 +106,10 @@ TEST(ConversionTest, SampleJournalConvertsEveryListAndField) {
     };
     EXPECT_EQ(expected, doc.dreams);
 
-    EXPECT_EQ((std::vector<std::string>{"__data", "_data", "data", "data.xml", "ini", "ini.txt"}),
+    // No older backup yet: "__data" comes with the second run.
+    EXPECT_EQ((std::vector<std::string>{"_data", "data", "data.xml", "ini", "ini.txt"}),
               ListFolder(dir.path()));
     EXPECT_EQ(SampleFixture("current"), ReadFile(dir.File("_data")));
-    EXPECT_EQ(SampleFixture("current"), ReadFile(dir.File("__data")));
     EXPECT_EQ(SampleFixture("plain"), Decipher(dir.File("data"), "dream"));
     EXPECT_EQ("", ReadFile(dir.File("ini")));
 }
