@@ -19,20 +19,24 @@
 
 int main(int argc, char** argv) {
     std::vector<size_t> counts;
-    for (int i = 1; i < argc; ++i) counts.push_back(std::strtoul(argv[i], nullptr, 10));
-    if (counts.empty()) counts = {10000, 100000};
+    for (int i = 1; i < argc; ++i)
+        counts.push_back(std::strtoul(argv[i], nullptr, 10));
+    if (counts.empty())
+        counts = {10000, 100000};
     std::printf("%10s %10s %14s %12s %12s\n", "records", "seconds", "records/s", "peak MiB",
                 "data MiB");
     for (size_t count : counts) {
         std::string dir = (std::filesystem::temp_directory_path() / "jc-bench-XXXXXX").string();
-        if (::mkdtemp(dir.data()) == nullptr) return 1;
+        if (::mkdtemp(dir.data()) == nullptr)
+            return 1;
         GenerateLegacyJournal(dir, count, "benchmark");
         const double dataMiB =
             static_cast<double>(std::filesystem::file_size(dir + "/data")) / (1 << 20);
         const auto start = std::chrono::steady_clock::now();
         pid_t pid = ::fork();
         if (pid == 0) {
-            if (::chdir(dir.c_str()) != 0) ::_exit(127);
+            if (::chdir(dir.c_str()) != 0)
+                ::_exit(127);
             std::istringstream in;
             std::ostringstream out;
             const char* args[] = {"convert1_1to2_0", "benchmark"};

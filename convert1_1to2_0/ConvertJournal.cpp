@@ -28,19 +28,23 @@ void SetAsideOldDocument(const std::string& folder) {
     platform::Env& env = platform::Env::Current();
     const std::string document = platform::JoinPath(folder, "data.xml");
     platform::FileKind kind;
-    if (!env.GetFileKind(document, &kind).ok() || kind != platform::FileKind::kFile) return;
+    if (!env.GetFileKind(document, &kind).ok() || kind != platform::FileKind::kFile)
+        return;
     platform::Status status = env.RenameFile(document, document + ".bak");
-    if (!status.ok()) std::cerr << "Warning: " << status.message() << "\n";
+    if (!status.ok())
+        std::cerr << "Warning: " << status.message() << "\n";
 }
 
 void CopyPlaces(DreamEngine& engine, const std::vector<std::string>& legacy) {
-    for (int i = 0; i < engine.PlacesCount(); ++i) engine.ClearPlace(i);
+    for (int i = 0; i < engine.PlacesCount(); ++i)
+        engine.ClearPlace(i);
     for (size_t n = legacy.size(); n-- > 0;)
         engine.GetContents()->Get_Places()->Insert(0, platform::WidenCp1251(legacy[n]));
 }
 
 void CopyPositions(DreamEngine& engine, const std::vector<std::string>& legacy) {
-    for (int i = 0; i < engine.PositionsCount(); ++i) engine.ClearPosition(i);
+    for (int i = 0; i < engine.PositionsCount(); ++i)
+        engine.ClearPosition(i);
     for (size_t n = legacy.size(); n-- > 0;)
         engine.GetContents()->Get_Positions()->Insert(0, platform::WidenCp1251(legacy[n]));
 }
@@ -64,13 +68,15 @@ bool ConvertJournal(std::string password) {
     platform::InitializeComponentModel();
     bool opened = true;
     auto legacy = std::make_unique<TDreamBase>(std::move(password), opened);
-    if (!opened) return false;
+    if (!opened)
+        return false;
 
     SetAsideOldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
     CopyPlaces(*engine, legacy->GetPlaces());
     CopyPositions(*engine, legacy->GetPositions());
-    for (int i = 0; i < legacy->RecordCount(); ++i) CopyRecord(*engine, legacy->GetRecord(i));
+    for (int i = 0; i < legacy->RecordCount(); ++i)
+        CopyRecord(*engine, legacy->GetRecord(i));
     engine->Save();
 
     // The legacy store goes first: it writes the data file back and

@@ -14,9 +14,11 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
                    const std::vector<std::string>& positions, const std::vector<TRecord>& records) {
     platform::AtomicFileWriter out(platform::Env::Current(), path);
     std::string text = std::to_string(records.size()) + kItemEnd + "PLACE" + kSectionEnd;
-    for (const std::string& place : places) text += place + kItemEnd;
+    for (const std::string& place : places)
+        text += place + kItemEnd;
     text += std::string("POSITION") + kSectionEnd;
-    for (const std::string& position : positions) text += position + kItemEnd;
+    for (const std::string& position : positions)
+        text += position + kItemEnd;
     text += std::string("RECORD") + kSectionEnd;
     out.Write(platform::ToTextMode(text));
     for (const TRecord& record : records) {

@@ -36,24 +36,30 @@ Token ReadToken(platform::BufferedReader& in) {
             token.endOfFile = true;
             return token;
         }
-        if (c == kItemEnd) return token;
+        if (c == kItemEnd)
+            return token;
         token.text.push_back(static_cast<char>(c));
-        if (c == kSectionEnd) return token;
+        if (c == kSectionEnd)
+            return token;
     }
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 // The record's day number, its date truncated toward zero (saturated, for
 // dates no calendar holds).
 int32_t DayNumber(float date) {
-    if (!(date > -2147483648.0f)) return date != date ? 0 : INT32_MIN;
-    if (date >= 2147483648.0f) return INT32_MAX;
+    if (!(date > -2147483648.0f))
+        return date != date ? 0 : INT32_MIN;
+    if (date >= 2147483648.0f)
+        return INT32_MAX;
     return static_cast<int32_t>(date);
 }
 
 class RecordParser {
-public:
+  public:
     RecordParser(const std::string& fileName, int number) : fileName_(fileName), number_(number) {}
 
     // date, clock, place, position, lucid, clarity, text. Each number is read
@@ -63,7 +69,8 @@ public:
         size_t start = 0;
         while (fields.size() < 6) {
             size_t end = token.find(kFieldEnd, start);
-            if (end == std::string::npos) break;
+            if (end == std::string::npos)
+                break;
             fields.push_back(token.substr(start, end - start));
             start = end + 1;
         }
@@ -75,7 +82,8 @@ public:
         } else {
             fields.push_back(token.substr(start));
         }
-        if (!platform::ParseFloat(fields[0], &record.date)) Unreadable("date", fields[0]);
+        if (!platform::ParseFloat(fields[0], &record.date))
+            Unreadable("date", fields[0]);
         record.clock = Int("clock", fields[1]);
         record.place = Int("place", fields[2]);
         record.position = Int("position", fields[3]);
@@ -85,14 +93,16 @@ public:
         return record;
     }
 
-private:
+  private:
     int32_t Int(const char* name, const std::string& field) {
         int32_t value = 0;
-        if (!platform::ParseInt32(field, &value)) Unreadable(name, field);
+        if (!platform::ParseInt32(field, &value))
+            Unreadable(name, field);
         return value;
     }
     void Unreadable(const char* name, const std::string& field) {
-        if (!reported_) Warn(std::string(name) + " " + Quoted(field) + " is not a number; read as 0");
+        if (!reported_)
+            Warn(std::string(name) + " " + Quoted(field) + " is not a number; read as 0");
     }
     void Warn(const std::string& what) {
         std::cerr << "Warning: data file " << Quoted(fileName_) << ", record " << number_ << ": "
@@ -110,16 +120,6 @@ bool IsEmptyFile(const std::string& path) {
     const bool empty = in.Get() < 0;
     in.Close();
     return empty;
-}
-
-std::string WithoutCrLf(const std::string& text) {
-    std::string result;
-    result.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        result.push_back(text[i]);
-    }
-    return result;
 }
 
 }  // namespace
@@ -156,12 +156,14 @@ void TDreamBase::Open(bool& opened) {
         // An empty data file is no journal. The good copy is in the backups,
         // and rotating them now would throw it away.
         if (IsEmptyFile(DATA_F_NAME))
-            throw JournalError("data file " + Quoted(DATA_F_NAME) +
-                               " is empty; the backups \"_data\" and \"__data\" may hold the journal");
+            throw JournalError(
+                "data file " + Quoted(DATA_F_NAME) +
+                " is empty; the backups \"_data\" and \"__data\" may hold the journal");
         ThrowIfFailed(env.CopyFile(DATA_F_NAME, workingCopy_));
         workingCopyTaken_ = true;
         if (!GainAccess(spellings)) {
-            std::cout << "Wrong password!" << "\n";
+            std::cout << "Wrong password!"
+                      << "\n";
             opened = false;
             recovery_.reset();
             Restore();  // the data file is untouched; only the working copy goes
@@ -188,7 +190,8 @@ void TDreamBase::RecoverInterruptedRun() {
     Env& env = Env::Current();
     FileKind kind;
     ThrowIfFailed(env.GetFileKind(workingCopy_, &kind));
-    if (kind != FileKind::kFile) return;
+    if (kind != FileKind::kFile)
+        return;
     // An earlier run stopped while the journal was open. Its working copy is
     // the data file as that run found it. A data file that is enciphered
     // again needs nothing; one that lies deciphered is replaced by it.
@@ -204,7 +207,8 @@ void TDreamBase::RecoverInterruptedRun() {
 }
 
 bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
-    if (password.empty() && IsPlainFile(DATA_F_NAME)) return true;
+    if (password.empty() && IsPlainFile(DATA_F_NAME))
+        return true;
     auto isJournal = [this](const std::string& plain) { return IsPlainFile(plain); };
     for (const std::string& spelling : spellings) {
         dataChanged_ = true;  // deciphering replaces the data file
@@ -220,11 +224,13 @@ bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
 bool TDreamBase::IsPlainFile(const std::string& fileName) const {
     platform::BufferedReader in(Env::Current(), fileName);
     std::string head;
-    for (int c; head.size() < 15 && (c = in.Get()) >= 0;) head.push_back(static_cast<char>(c));
+    for (int c; head.size() < 15 && (c = in.Get()) >= 0;)
+        head.push_back(static_cast<char>(c));
     in.Close();
     head = platform::FromTextMode(head);
     size_t digits = 0;
-    while (digits < head.size() && head[digits] >= '0' && head[digits] <= '9') ++digits;
+    while (digits < head.size() && head[digits] >= '0' && head[digits] <= '9')
+        ++digits;
     return digits > 0 && head.find("PLACE") != std::string::npos;
 }
 
@@ -232,7 +238,8 @@ void TDreamBase::RotateBackups() {
     Env& env = Env::Current();
     FileKind kind;
     ThrowIfFailed(env.GetFileKind(RESERV_1, &kind));
-    if (kind == FileKind::kFile) ThrowIfFailed(env.CopyFile(RESERV_1, RESERV_2));
+    if (kind == FileKind::kFile)
+        ThrowIfFailed(env.CopyFile(RESERV_1, RESERV_2));
     // The copy replaces the older backup in one step, so the working copy
     // stays in place until the journal is safely enciphered again.
     JC_FATAL_CHECK(env.CopyFile(workingCopy_, RESERV_1).ok(),
@@ -240,10 +247,11 @@ void TDreamBase::RotateBackups() {
 }
 
 void TDreamBase::Restore() {
-    if (!workingCopyTaken_) return;
+    if (!workingCopyTaken_)
+        return;
     Env& env = Env::Current();
-    platform::Status status = dataChanged_ ? env.RenameFile(workingCopy_, DATA_F_NAME)
-                                           : env.RemoveFile(workingCopy_);
+    platform::Status status =
+        dataChanged_ ? env.RenameFile(workingCopy_, DATA_F_NAME) : env.RemoveFile(workingCopy_);
     if (status.ok()) {
         workingCopyTaken_ = false;
         dataChanged_ = false;
@@ -274,14 +282,16 @@ void TDreamBase::Load() {
     }
     if (!token.endOfFile) {
         for (token = ReadToken(in);; token = ReadToken(in)) {
-            if (token.endOfFile && token.text.empty()) break;
+            if (token.endOfFile && token.text.empty())
+                break;
             RecordParser parser(DATA_F_NAME, static_cast<int>(records.size()) + 1);
             if (token.endOfFile)
                 std::cerr << "Warning: data file " << Quoted(DATA_F_NAME) << ", record "
                           << records.size() + 1 << ": the file ends inside it; kept as read\n";
             records.push_back(parser.Parse(token.text));
             dayNumbers.push_back(DayNumber(records.back().date));
-            if (token.endOfFile) break;
+            if (token.endOfFile)
+                break;
         }
     }
     in.Close();
@@ -293,18 +303,20 @@ void TDreamBase::Load() {
 
 void TDreamBase::Save() {
     // Line breaks are kept as LF in memory; text mode stores them as CR LF.
-    for (TRecord& record : records) record.text = WithoutCrLf(record.text);
+    for (TRecord& record : records)
+        record.text = platform::FromTextMode(record.text);
     WriteDataFile(DATA_F_NAME, places, positions, records);
 }
 
 void TDreamBase::Close() {
-    if (!iniFile) return;
+    if (!iniFile)
+        return;
     Save();
     dataChanged_ = true;
     iniFile.reset();
     if (!EncryptFile(DATA_F_NAME, password, scheme_))
-        throw platform::IoError(platform::Status::Error("cannot encipher data file " +
-                                                        Quoted(DATA_F_NAME)));
+        throw platform::IoError(
+            platform::Status::Error("cannot encipher data file " + Quoted(DATA_F_NAME)));
     // The journal is whole and enciphered again: the working copy has served.
     dataChanged_ = false;
     Restore();

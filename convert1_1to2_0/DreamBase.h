@@ -27,7 +27,7 @@ class JournalError : public std::runtime_error {
 // enciphered the file again: any failure puts it back over the data file, and
 // a run that finds it left over by an interrupted run does the same first.
 class TDreamBase {
-public:
+  public:
     // `opened` is set to false, after "Wrong password!" on standard output,
     // when the password does not open the journal. Failures of the file
     // system and unreadable journals throw.
@@ -49,7 +49,7 @@ public:
 
     std::string folder;
 
-private:
+  private:
     void Open(bool& opened);
     bool IsPlainFile(const std::string& fileName) const;
     bool GainAccess(const std::vector<std::string>& spellings);

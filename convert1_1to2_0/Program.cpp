@@ -10,7 +10,8 @@ int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream
                std::ostream& err) {
     const std::string password = argc > 1 ? argv[1] : "";
     try {
-        if (!ConvertJournal(password)) out << "Error converting file\n";
+        if (!ConvertJournal(password))
+            out << "Error converting file\n";
     } catch (const std::exception& error) {
         // The stores have put the legacy journal back by now.
         out.flush();

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         bool opened = true;
         TDreamBase base("", opened);
-        for (int i = 0; i < base.RecordCount(); ++i) (void)base.GetRecord(i).text.size();
+        for (int i = 0; i < base.RecordCount(); ++i)
+            (void)base.GetRecord(i).text.size();
         (void)base.GetPlaces();
     } catch (const std::exception&) {
         // malformed journals are reported, not read
@@ -29,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ifstream in(FuzzFolder() + "/data", std::ios::binary);
     std::stringstream back;
     back << in.rdbuf();
-    if (back.str() != std::string(reinterpret_cast<const char*>(data), size)) std::abort();
+    if (back.str() != std::string(reinterpret_cast<const char*>(data), size))
+        std::abort();
     return 0;
 }

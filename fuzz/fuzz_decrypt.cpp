@@ -19,7 +19,8 @@ std::string Contents(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     const size_t passwordLength = std::min<size_t>(data[0], size - 1);
     const std::string password(reinterpret_cast<const char*>(data + 1), passwordLength);
     const std::string original(reinterpret_cast<const char*>(data + 1 + passwordLength),
@@ -27,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFuzzFile("data", reinterpret_cast<const uint8_t*>(original.data()), original.size());
     const std::string path = FuzzFolder() + "/data";
     CipherScheme scheme = CipherScheme::kCurrent;
-    if (DecryptFile(path, password, [](const std::string&) { return true; }, &scheme)) {
-        if (!EncryptFile(path, password, scheme) || Contents(path) != original) std::abort();
+    if (DecryptFile(
+            path, password, [](const std::string&) { return true; }, &scheme)) {
+        if (!EncryptFile(path, password, scheme) || Contents(path) != original)
+            std::abort();
     } else if (Contents(path) != original) {
         std::abort();
     }

@@ -9,7 +9,8 @@ namespace {
 
 template <typename List, typename Get>
 void Walk(const List& list, Get get) {
-    for (int i = 0; i < list->Get_Count(); ++i) (void)get(i);
+    for (int i = 0; i < list->Get_Count(); ++i)
+        (void)get(i);
 }
 
 void Try(void (*f)(const IXMLDreamTypePtr&), const IXMLDreamTypePtr& dream) {
@@ -26,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         auto document = TXMLDocument::Create(platform::PathToWide(FuzzFolder() + "/data.xml"));
         IXMLContentsTypePtr contents = BindContents(*document);
-        if (!contents) return 0;
+        if (!contents)
+            return 0;
         auto clocks = contents->Get_Clocks();
         Walk(clocks, [&](int i) { return clocks->Get_Clock(i); });
         auto types = contents->Get_Types();

@@ -13,7 +13,8 @@ BufferedReader::BufferedReader(Env& env, const std::string& path)
 }
 
 bool BufferedReader::Refill() {
-    if (!file_) return false;
+    if (!file_)
+        return false;
     size_t got = 0;
     ThrowIfFailed(file_->Read(buffer_.data(), buffer_.size(), &got));
     next_ = 0;
@@ -22,7 +23,8 @@ bool BufferedReader::Refill() {
 }
 
 void BufferedReader::Close() {
-    if (!file_) return;
+    if (!file_)
+        return;
     Status status = file_->Close();
     file_.reset();
     ThrowIfFailed(status);
@@ -42,7 +44,8 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 void AtomicFileWriter::Write(const char* data, size_t n) {
     while (n > 0) {
-        if (used_ == buffer_.size()) Drain();
+        if (used_ == buffer_.size())
+            Drain();
         size_t take = std::min(n, buffer_.size() - used_);
         std::memcpy(buffer_.data() + used_, data, take);
         used_ += take;

@@ -11,16 +11,17 @@ namespace platform {
 // Byte-at-a-time reading of a file of any size through one fixed buffer.
 // Failures throw IoError.
 class BufferedReader {
-public:
+  public:
     BufferedReader(Env& env, const std::string& path);
     // The next byte, or -1 at the end of the file.
     int Get() {
-        if (next_ == end_ && !Refill()) return -1;
+        if (next_ == end_ && !Refill())
+            return -1;
         return static_cast<unsigned char>(buffer_[next_++]);
     }
     void Close();
 
-private:
+  private:
     bool Refill();
 
     std::string path_;
@@ -35,7 +36,7 @@ private:
 // Failures throw IoError; a writer dropped before Commit removes its
 // temporary file.
 class AtomicFileWriter {
-public:
+  public:
     AtomicFileWriter(Env& env, const std::string& path);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -44,12 +45,13 @@ public:
     void Write(const char* data, size_t n);
     void Write(const std::string& text) { Write(text.data(), text.size()); }
     void Put(char c) {
-        if (used_ == buffer_.size()) Drain();
+        if (used_ == buffer_.size())
+            Drain();
         buffer_[used_++] = c;
     }
     void Commit();
 
-private:
+  private:
     void Drain();
 
     Env& env_;

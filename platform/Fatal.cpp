@@ -22,13 +22,16 @@ RecoveryAction::~RecoveryAction() {
     actions.erase(std::remove(actions.begin(), actions.end(), this), actions.end());
 }
 
-void RecoveryAction::Dismiss() { active_ = false; }
+void RecoveryAction::Dismiss() {
+    active_ = false;
+}
 
 void RunRecoveryActions() {
     const std::vector<RecoveryAction*> actions = LiveActions();
     for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
         RecoveryAction* action = *it;
-        if (!action->active_) continue;
+        if (!action->active_)
+            continue;
         action->active_ = false;
         action->action_();
     }

@@ -6,7 +6,8 @@ namespace platform {
 
 std::vector<std::string> PasswordSpellings(const std::string& typed) {
     std::string narrow;
-    if (Utf8ToCp1251(typed, &narrow) && narrow != typed) return {narrow, typed};
+    if (Utf8ToCp1251(typed, &narrow) && narrow != typed)
+        return {narrow, typed};
     return {typed};
 }
 

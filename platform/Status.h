@@ -9,7 +9,7 @@ namespace platform {
 // The outcome of a file-system operation. A failed status carries one line of
 // text that names the file and says what went wrong, ready to show the user.
 class Status {
-public:
+  public:
     Status() = default;  // success
     static Status OK() { return Status(); }
     static Status Error(std::string message) { return Status(std::move(message)); }
@@ -19,7 +19,7 @@ public:
     bool ok() const { return !failed_; }
     const std::string& message() const { return message_; }
 
-private:
+  private:
     explicit Status(std::string message) : failed_(true), message_(std::move(message)) {}
 
     bool failed_ = false;
@@ -29,13 +29,14 @@ private:
 // A file-system failure that ends the run. Its text names the file and says
 // what went wrong.
 class IoError : public std::runtime_error {
-public:
+  public:
     explicit IoError(const Status& status) : std::runtime_error(status.message()) {}
 };
 
 // Throws IoError for a failed status.
 inline void ThrowIfFailed(const Status& status) {
-    if (!status.ok()) throw IoError(status);
+    if (!status.ok())
+        throw IoError(status);
 }
 
 }  // namespace platform

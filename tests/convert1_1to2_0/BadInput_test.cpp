@@ -27,9 +27,22 @@ struct BadInputCase {
 };
 
 const std::string kSmallJournal =
-    "2\x02PLACE\x03\xe4\xee\xec\x02POSITION\x03" "back\x02RECORD\x03"
-    "39448.5\x01" "1\x01" "1\x01" "1\x01" "0\x01" "3\x01" "first\r\nline\x02"
-    "39449\x01" "2\x01" "0\x01" "0\x01" "1\x01" "4\x01" "[OC]second[/OC]\x02";
+    "2\x02PLACE\x03\xe4\xee\xec\x02POSITION\x03"
+    "back\x02RECORD\x03"
+    "39448.5\x01"
+    "1\x01"
+    "1\x01"
+    "1\x01"
+    "0\x01"
+    "3\x01"
+    "first\r\nline\x02"
+    "39449\x01"
+    "2\x01"
+    "0\x01"
+    "0\x01"
+    "1\x01"
+    "4\x01"
+    "[OC]second[/OC]\x02";
 
 void RunCase(const BadInputCase& c) {
     SCOPED_TRACE(c.name);
@@ -70,7 +83,9 @@ void RunCase(const BadInputCase& c) {
     EXPECT_FALSE(Exists(dir.File("dataX")));
 }
 
-void WriteData(const std::string& dir, const std::string& bytes) { WriteFile(dir + "/data", bytes); }
+void WriteData(const std::string& dir, const std::string& bytes) {
+    WriteFile(dir + "/data", bytes);
+}
 
 }  // namespace
 
@@ -93,7 +108,8 @@ TEST(BadInputTest, TruncatedJournalsAtEveryLength) {
         WriteData(enciphered.path(), kSmallJournal);
         ASSERT_TRUE(EncryptFile(enciphered.File("data"), "pw"));
         const std::string cipherText = ReadFile(enciphered.File("data"));
-        if (length >= cipherText.size()) continue;
+        if (length >= cipherText.size())
+            continue;
         WriteData(enciphered.path(), cipherText.substr(0, length));
         run = RunConverter(enciphered.path(), {"pw"});
         if (length == 0) {
@@ -116,7 +132,9 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
          "the record count \"12a\" is not a number"},
         // Ten digits push "PLACE" out of the first 15 bytes: not a journal.
         {"count beyond any journal",
-         [](const std::string& d) { WriteData(d, "99999999999\x02PLACE\x03POSITION\x03RECORD\x03"); },
+         [](const std::string& d) {
+             WriteData(d, "99999999999\x02PLACE\x03POSITION\x03RECORD\x03");
+         },
          {},
          Expect::kWrongPassword,
          ""},
@@ -127,8 +145,15 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
          "states 99999999 records but holds 2"},
         {"negative count",
          [](const std::string& d) {
-             WriteData(d, "1\x02PLACE\x03POSITION\x03RECORD\x03" "1\x01" "0\x01" "0\x01"
-                          "0\x01" "0\x01" "0\x01" "t\x02");
+             WriteData(d,
+                       "1\x02PLACE\x03POSITION\x03RECORD\x03"
+                       "1\x01"
+                       "0\x01"
+                       "0\x01"
+                       "0\x01"
+                       "0\x01"
+                       "0\x01"
+                       "t\x02");
              std::string bytes = ReadFile(d + "/data");
              WriteData(d, "-" + bytes);
          },
@@ -144,8 +169,15 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
          "record 1: has 1 of its 7 fields"},
         {"a 10 MB record text",
          [&](const std::string& d) {
-             WriteData(d, "1\x02PLACE\x03POSITION\x03RECORD\x03" "1\x01" "0\x01" "0\x01" "0\x01"
-                          "0\x01" "0\x01" + bigText + "\x02");
+             WriteData(d,
+                       "1\x02PLACE\x03POSITION\x03RECORD\x03"
+                       "1\x01"
+                       "0\x01"
+                       "0\x01"
+                       "0\x01"
+                       "0\x01"
+                       "0\x01" +
+                           bigText + "\x02");
              ASSERT_TRUE(EncryptFile(d + "/data", "pw"));
          },
          {"pw"},
@@ -154,7 +186,8 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
         {"binary garbage",
          [](const std::string& d) {
              std::string garbage;
-             for (int i = 0; i < 5000; ++i) garbage.push_back(static_cast<char>(i * 7919 % 251));
+             for (int i = 0; i < 5000; ++i)
+                 garbage.push_back(static_cast<char>(i * 7919 % 251));
              WriteData(d, garbage);
          },
          {"pw"},
@@ -205,5 +238,6 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
          Expect::kConverted,
          ""},
     };
-    for (const BadInputCase& c : cases) RunCase(c);
+    for (const BadInputCase& c : cases)
+        RunCase(c);
 }

@@ -16,7 +16,7 @@ const std::string kEmptyJournal = "0\x02PLACE\x03POSITION\x03RECORD\x03";
 
 // A legacy store opened in its own folder, as the converter opens it.
 class DreamBaseTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TDreamBase> Open(const std::string& password, bool* opened) {
         ScopedCurrentDir cd(dir.path());
         *opened = true;
@@ -41,8 +41,19 @@ protected:
 TEST_F(DreamBaseTest, ReadsListsAndEveryRecordField) {
     WriteFile(dir.File("data"),
               "2\x02PLACE\x03p1\x02\x02p3\x02POSITION\x03s1\x02RECORD\x03"
-              "39448.5\x01" "3\x01" "1\x01" "2\x01" "2\x01" "-7\x01" "line\r\nnext\x01x\x02"
-              "7\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01\x02");
+              "39448.5\x01"
+              "3\x01"
+              "1\x01"
+              "2\x01"
+              "2\x01"
+              "-7\x01"
+              "line\r\nnext\x01x\x02"
+              "7\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01\x02");
     auto base = Open();
     EXPECT_EQ((std::vector<std::string>{"p1", "", "p3"}), base->GetPlaces());
     EXPECT_EQ(std::vector<std::string>{"s1"}, base->GetPositions());
@@ -61,12 +72,25 @@ TEST_F(DreamBaseTest, ReadsListsAndEveryRecordField) {
 TEST_F(DreamBaseTest, WritesBackInTextModeWithLucidAsOne) {
     const std::string plain =
         "1\x02PLACE\x03POSITION\x03RECORD\x03"
-        "1.5\x01" "0\x01" "0\x01" "0\x01" "2\x01" "0\x01" "a\r\nb\x02";
+        "1.5\x01"
+        "0\x01"
+        "0\x01"
+        "0\x01"
+        "2\x01"
+        "0\x01"
+        "a\r\nb\x02";
     WriteFile(dir.File("data"), plain);
     Close(Open());
-    EXPECT_EQ("1\x02PLACE\x03POSITION\x03RECORD\x03"
-              "1.5\x01" "0\x01" "0\x01" "0\x01" "1\x01" "0\x01" "a\r\nb\x02",
-              Decipher(dir.File("data"), ""));
+    EXPECT_EQ(
+        "1\x02PLACE\x03POSITION\x03RECORD\x03"
+        "1.5\x01"
+        "0\x01"
+        "0\x01"
+        "0\x01"
+        "1\x01"
+        "0\x01"
+        "a\r\nb\x02",
+        Decipher(dir.File("data"), ""));
     EXPECT_EQ(plain, ReadFile(dir.File("_data")));
 }
 
@@ -76,9 +100,8 @@ TEST_F(DreamBaseTest, PlainFileTestNeedsDigitsFirstAndPlaceEarly) {
     Open("", &opened);
     EXPECT_TRUE(opened);
 
-    for (const std::string& notPlain :
-         {std::string("PLACE\x03POSITION\x03RECORD\x03"),
-          std::string("0\x02xxxxxxxxxxxxxPLACE\x03")}) {
+    for (const std::string& notPlain : {std::string("PLACE\x03POSITION\x03RECORD\x03"),
+                                        std::string("0\x02xxxxxxxxxxxxxPLACE\x03")}) {
         TempDir other;
         WriteFile(other.File("data"), notPlain);
         ScopedCurrentDir cd(other.path());
@@ -94,7 +117,13 @@ TEST_F(DreamBaseTest, PlainFileTestNeedsDigitsFirstAndPlaceEarly) {
 TEST_F(DreamBaseTest, LastRecordWithoutItsEndIsKeptWithAWarning) {
     WriteFile(dir.File("data"),
               "1\x02PLACE\x03POSITION\x03RECORD\x03"
-              "1\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01" "cut sh");
+              "1\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "cut sh");
     testing::internal::CaptureStderr();
     auto base = Open();
     EXPECT_EQ("Warning: data file \"" + dir.File("data") +
@@ -105,7 +134,10 @@ TEST_F(DreamBaseTest, LastRecordWithoutItsEndIsKeptWithAWarning) {
 }
 
 TEST_F(DreamBaseTest, RecordWithMissingFieldsReadsThemAsZero) {
-    WriteFile(dir.File("data"), "1\x02PLACE\x03POSITION\x03RECORD\x03" "5\x01" "2\x02");
+    WriteFile(dir.File("data"),
+              "1\x02PLACE\x03POSITION\x03RECORD\x03"
+              "5\x01"
+              "2\x02");
     testing::internal::CaptureStderr();
     auto base = Open();
     EXPECT_EQ("Warning: data file \"" + dir.File("data") +

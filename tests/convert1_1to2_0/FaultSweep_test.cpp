@@ -47,7 +47,7 @@ Outcome RunWithFaults(const std::string& dir, void (*configure)(FaultInjectionEn
 }
 
 class SweepTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
         plain_ = Decipher(pristine.File("data"), kPassword);
@@ -64,7 +64,8 @@ protected:
         return Exists(path) && Decipher(path, kPassword) == plain_;
     }
     bool LooksPlain(const std::string& path) {
-        if (!Exists(path)) return false;
+        if (!Exists(path))
+            return false;
         const std::string head = ReadFile(path).substr(0, 15);
         return !head.empty() && isdigit(static_cast<unsigned char>(head[0])) &&
                head.find("PLACE") != std::string::npos;
@@ -103,7 +104,8 @@ protected:
     uint64_t CountOperations() {
         TempDir dir;
         Prepare(dir.path());
-        Outcome clean = RunWithFaults(dir.path(), [](FaultInjectionEnv&, uint64_t) {}, 0);
+        Outcome clean = RunWithFaults(
+            dir.path(), [](FaultInjectionEnv&, uint64_t) {}, 0);
         EXPECT_EQ("Done", clean.result.out) << clean.result.err;
         EXPECT_EQ(0, clean.result.exitStatus);
         EXPECT_GT(clean.operations, 20u);
@@ -126,14 +128,15 @@ TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
         const std::string context = Describe(n, outcome);
         const ProcessResult& run = outcome.result;
         const bool succeeded = run.exitStatus == 0 && run.out == "Done";
-        const bool reported = run.exitStatus != 0 && !run.err.empty() &&
-                              run.out.find("Done") == std::string::npos;
+        const bool reported =
+            run.exitStatus != 0 && !run.err.empty() && run.out.find("Done") == std::string::npos;
         EXPECT_TRUE(succeeded || reported) << context;
         EXPECT_TRUE(IsJournal(dir.File("data")) || IsJournal(dir.File("_data"))) << context;
         EXPECT_FALSE(LooksPlain(dir.File("data"))) << context;
         ExpectNoTruncatedFiles(dir.path(), context);
         ExpectLaterRunConverts(dir.path(), context);
-        if (HasFailure()) break;  // one case at a time is enough to read
+        if (HasFailure())
+            break;  // one case at a time is enough to read
     }
 }
 
@@ -151,6 +154,7 @@ TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
             << context;
         ExpectNoTruncatedFiles(dir.path(), context);
         ExpectLaterRunConverts(dir.path(), context);
-        if (HasFailure()) break;
+        if (HasFailure())
+            break;
     }
 }

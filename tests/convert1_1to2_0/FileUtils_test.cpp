@@ -23,14 +23,9 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-namespace {
+using testing_support::FromHex;
 
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
+namespace {
 
 const char* Name(CipherScheme scheme) {
     switch (scheme) {

@@ -47,11 +47,14 @@ Document ReadDocument(const std::string& dir) {
     IXMLContentsTypePtr contents = BindContents(*xml);
     Document doc;
     auto clocks = contents->Get_Clocks();
-    for (int i = 0; i < clocks->Get_Count(); ++i) doc.clocks.push_back(clocks->Get_Clock(i));
+    for (int i = 0; i < clocks->Get_Count(); ++i)
+        doc.clocks.push_back(clocks->Get_Clock(i));
     auto types = contents->Get_Types();
-    for (int i = 0; i < types->Get_Count(); ++i) doc.types.push_back(types->Get_Type(i));
+    for (int i = 0; i < types->Get_Count(); ++i)
+        doc.types.push_back(types->Get_Type(i));
     auto places = contents->Get_Places();
-    for (int i = 0; i < places->Get_Count(); ++i) doc.places.push_back(places->Get_Place(i));
+    for (int i = 0; i < places->Get_Count(); ++i)
+        doc.places.push_back(places->Get_Place(i));
     auto positions = contents->Get_Positions();
     for (int i = 0; i < positions->Get_Count(); ++i)
         doc.positions.push_back(positions->Get_Position(i));
@@ -65,8 +68,8 @@ Document ReadDocument(const std::string& dir) {
     return doc;
 }
 
-const std::vector<std::u16string> kTemplateClocks = {u"time", u"morning", u"day",
-                                                     u"evening", u"night", u"?"};
+const std::vector<std::u16string> kTemplateClocks = {u"time",    u"morning", u"day",
+                                                     u"evening", u"night",   u"?"};
 const std::vector<std::u16string> kTemplateTypes = {u"dream", u"lucid", u"OOBE"};
 
 std::string SampleFixture(const std::string& scheme) {
@@ -76,7 +79,8 @@ std::string SampleFixture(const std::string& scheme) {
 // Every file a run leaves behind, by name, with its bytes.
 std::map<std::string, std::string> Snapshot(const std::string& dir) {
     std::map<std::string, std::string> files;
-    for (const std::string& name : ListFolder(dir)) files[name] = ReadFile(dir + "/" + name);
+    for (const std::string& name : ListFolder(dir))
+        files[name] = ReadFile(dir + "/" + name);
     return files;
 }
 
@@ -236,7 +240,8 @@ TEST(MendedFaultTest, JournalWhoseCipherTextFillsWholeChunksOpens) {
     ProcessResult run = RunConverter(dir.path(), {"edge"});
     EXPECT_EQ("Done", run.out);
     ASSERT_EQ(1u, ReadDocument(dir.path()).dreams.size());
-    EXPECT_EQ(ReadFile(DataFile("journals/edge160/plain/data")), Decipher(dir.File("data"), "edge"));
+    EXPECT_EQ(ReadFile(DataFile("journals/edge160/plain/data")),
+              Decipher(dir.File("data"), "edge"));
 }
 
 TEST(MendedFaultTest, EmptyDataFileIsReportedAndNothingIsTouched) {
@@ -290,23 +295,39 @@ TEST(MendedFaultTest, CountThatIsNotANumberRestoresTheDataFile) {
 
 TEST(MendedFaultTest, CountOfZeroKeepsThePlacesAndPositions) {
     TempDir dir;
-    WriteFile(dir.File("data"), "0\x02PLACE\x03home\x02POSITION\x03" "back\x02RECORD\x03");
+    WriteFile(dir.File("data"),
+              "0\x02PLACE\x03home\x02POSITION\x03"
+              "back\x02RECORD\x03");
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     ProcessResult run = RunConverter(dir.path(), {"pw"});
     EXPECT_EQ("Done", run.out);
     Document doc = ReadDocument(dir.path());
     EXPECT_EQ((std::vector<std::u16string>{u"home", u""}), doc.places);
     EXPECT_EQ(u"back", doc.positions[0]);
-    EXPECT_EQ("0\x02PLACE\x03home\x02POSITION\x03" "back\x02RECORD\x03",
-              Decipher(dir.File("data"), "pw"));
+    EXPECT_EQ(
+        "0\x02PLACE\x03home\x02POSITION\x03"
+        "back\x02RECORD\x03",
+        Decipher(dir.File("data"), "pw"));
 }
 
 TEST(MendedFaultTest, AnUnreadableNumberSpoilsOnlyItself) {
     TempDir dir;
     WriteFile(dir.File("data"),
               "2\x02PLACE\x03POSITION\x03RECORD\x03"
-              "10.5\x01" "1\x01" "2\x01" "3\x01" "1\x01" "4\x01" "first\x02"
-              "11.5\x01" "1\x01" "?\x01" "3\x01" "0\x01" "4\x01" "second\x02");
+              "10.5\x01"
+              "1\x01"
+              "2\x01"
+              "3\x01"
+              "1\x01"
+              "4\x01"
+              "first\x02"
+              "11.5\x01"
+              "1\x01"
+              "?\x01"
+              "3\x01"
+              "0\x01"
+              "4\x01"
+              "second\x02");
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     ProcessResult run = RunConverter(dir.path(), {"pw"});
     EXPECT_EQ("Done", run.out);
@@ -322,8 +343,20 @@ TEST(MendedFaultTest, DatesReadUnderEitherDecimalSeparator) {
     TempDir dir;
     WriteFile(dir.File("data"),
               "2\x02PLACE\x03POSITION\x03RECORD\x03"
-              "39448,5\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01" "comma\x02"
-              "39449.25\x01" "0\x01" "0\x01" "0\x01" "0\x01" "0\x01" "dot\x02");
+              "39448,5\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "comma\x02"
+              "39449.25\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "0\x01"
+              "dot\x02");
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     ASSERT_EQ("Done", RunConverter(dir.path(), {"pw"}).out);
     Document doc = ReadDocument(dir.path());
@@ -344,7 +377,8 @@ TEST(MendedFaultTest, PasswordTypedAsUtf8OpensAJournalEncipheredInTheCodePage) {
 TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
     TempDir root;
     std::string dir = root.path() + "/журнал снов";
-    for (int i = 0; i < 12; ++i) dir += "/" + std::string(40, static_cast<char>('a' + i));
+    for (int i = 0; i < 12; ++i)
+        dir += "/" + std::string(40, static_cast<char>('a' + i));
     std::filesystem::create_directories(dir);
     ASSERT_GT(dir.size(), 300u);
     WriteFile(dir + "/data", SampleFixture("current"));

@@ -11,14 +11,9 @@ using platform::CryptoLibrary;
 using platform::Md5Digest;
 using platform::Rc2Cbc;
 
-namespace {
+using testing_support::FromHex;
 
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
+namespace {
 
 std::string ToHex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";

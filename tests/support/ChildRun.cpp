@@ -23,19 +23,21 @@ ProcessResult RunProgramInChild(const std::string& dir, const std::vector<std::s
     if (pid == 0) {
         int out = ::open(capture.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = ::open(capture.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+        if (out < 0 || err < 0 || ::chdir(dir.c_str()) != 0)
+            ::_exit(127);
         ::dup2(out, 1);
         ::dup2(err, 2);
         platform::FaultInjectionEnv env(platform::Env::Real());
         configure(env);
         std::vector<const char*> argv = {"convert1_1to2_0"};
-        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        for (const std::string& arg : args)
+            argv.push_back(arg.c_str());
         int status;
         {
             platform::ScopedEnv scoped(env);
             std::istringstream in;
-            status = RunProgram(static_cast<int>(argv.size()), argv.data(), in, std::cout,
-                                std::cerr);
+            status =
+                RunProgram(static_cast<int>(argv.size()), argv.data(), in, std::cout, std::cerr);
         }
         std::cout.flush();
         std::cerr.flush();

@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +17,8 @@ namespace testing_support {
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "jc-test-XXXXXX").string();
     char* made = ::mkdtemp(pattern.data());
-    if (made == nullptr) std::abort();
+    if (made == nullptr)
+        std::abort();
     path_ = made;
 }
 
@@ -32,11 +33,14 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-ScopedCurrentDir::ScopedCurrentDir(const std::string& dir) : previous_(fs::current_path().string()) {
+ScopedCurrentDir::ScopedCurrentDir(const std::string& dir)
+    : previous_(fs::current_path().string()) {
     fs::current_path(dir);
 }
 
-ScopedCurrentDir::~ScopedCurrentDir() { fs::current_path(previous_); }
+ScopedCurrentDir::~ScopedCurrentDir() {
+    fs::current_path(previous_);
+}
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& dir) {
@@ -48,13 +52,15 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         int in = ::open("/dev/null", O_RDONLY);
         int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+        if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0)
+            ::_exit(127);
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
@@ -96,6 +102,13 @@ bool Exists(const std::string& path) {
 
 std::string DataFile(const std::string& relative) {
     return std::string(JC_TEST_DATA_DIR) + "/" + relative;
+}
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
 }
 
 }  // namespace testing_support

@@ -8,7 +8,7 @@ namespace testing_support {
 // A fresh empty folder under the system's temporary folder, removed with
 // everything in it when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,17 +16,17 @@ public:
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Makes `dir` the current folder while alive.
 class ScopedCurrentDir {
-public:
+  public:
     explicit ScopedCurrentDir(const std::string& dir);
     ~ScopedCurrentDir();
 
-private:
+  private:
     std::string previous_;
 };
 
@@ -47,5 +47,6 @@ std::string ReadFile(const std::string& path);  // fails the test when unreadabl
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 std::string DataFile(const std::string& relative);  // a file under tests/data
+std::string FromHex(const std::string& hex);
 
 }  // namespace testing_support
