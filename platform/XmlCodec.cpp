@@ -2,6 +2,7 @@
 
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 
 #include "platform/Cp1251.h"
 #include "platform/Utf16.h"
@@ -164,9 +165,17 @@ int Utf8ToWindows1251(unsigned char* out, int* outlen, const unsigned char* in, 
     return result < 0 ? result : written;
 }
 
+namespace {
+// libxml2 prints some errors (the encoders' among them) straight to standard
+// error. Every error that matters reaches our parse and save code and is
+// reported there, once, naming the file; the printed copies only add noise.
+void IgnoreGenericError(void*, const char*, ...) {}
+}  // namespace
+
 void RegisterWindows1251Encoding() {
     static const bool registered = [] {
         xmlInitParser();
+        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
         // xmlNewCharEncodingHandler registers the handler itself.
         return xmlNewCharEncodingHandler("Windows-1251", Windows1251ToUtf8, Utf8ToWindows1251) !=
                nullptr;
