@@ -15,7 +15,8 @@ TEST(Cp1251Test, WidensCyrillicAndTheUndefinedByte) {
 
 TEST(Cp1251Test, EveryDefinedByteNarrowsBackToItself) {
     for (int byte = 0; byte < 256; ++byte) {
-        if (byte == 0x98) continue;
+        if (byte == 0x98)
+            continue;
         EXPECT_EQ(byte, NarrowCp1251(WidenCp1251(static_cast<unsigned char>(byte)))) << byte;
     }
     EXPECT_EQ(-1, NarrowCp1251(0x98));
@@ -29,8 +30,8 @@ TEST(Cp1251Test, Utf8PasswordsConvertOnlyWhenEveryCharacterFits) {
     EXPECT_EQ("\xef\xe0\xf0\xee\xeb\xfc", narrow);
     ASSERT_TRUE(Utf8ToCp1251("secret", &narrow));
     EXPECT_EQ("secret", narrow);
-    EXPECT_FALSE(Utf8ToCp1251("caf\xc3\xa9", &narrow));     // é
-    EXPECT_FALSE(Utf8ToCp1251("\xef\xe0\xf0", &narrow));     // Windows-1251 bytes, not UTF-8
-    EXPECT_FALSE(Utf8ToCp1251("\xc0\xaf", &narrow));         // overlong
-    EXPECT_FALSE(Utf8ToCp1251("\xd0", &narrow));             // cut short
+    EXPECT_FALSE(Utf8ToCp1251("caf\xc3\xa9", &narrow));   // é
+    EXPECT_FALSE(Utf8ToCp1251("\xef\xe0\xf0", &narrow));  // Windows-1251 bytes, not UTF-8
+    EXPECT_FALSE(Utf8ToCp1251("\xc0\xaf", &narrow));      // overlong
+    EXPECT_FALSE(Utf8ToCp1251("\xd0", &narrow));          // cut short
 }

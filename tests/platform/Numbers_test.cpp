@@ -29,7 +29,8 @@ TEST(NumbersTest, ReadingAcceptsEitherSeparator) {
     EXPECT_EQ(39448.25, value);
     ASSERT_TRUE(ParseDouble("-3", &value));
     EXPECT_EQ(-3.0, value);
-    for (const char* bad : {"", " 1", "1 ", "1.2.3", "1,2.3", "abc", "0x10", "inf", "nan", "1e999"}) {
+    for (const char* bad :
+         {"", " 1", "1 ", "1.2.3", "1,2.3", "abc", "0x10", "inf", "nan", "1e999"}) {
         EXPECT_FALSE(ParseDouble(bad, &value)) << bad;
     }
 }
