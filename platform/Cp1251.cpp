@@ -33,16 +33,21 @@ char16_t WidenCp1251(unsigned char byte) {
 std::u16string WidenCp1251(std::string_view text) {
     std::u16string wide;
     wide.reserve(text.size());
-    for (char c : text) wide.push_back(WidenCp1251(static_cast<unsigned char>(c)));
+    for (char c : text)
+        wide.push_back(WidenCp1251(static_cast<unsigned char>(c)));
     return wide;
 }
 
 int NarrowCp1251(char32_t code) {
-    if (code < 0x80) return static_cast<int>(code);
-    if (code == 0x98) return -1;  // never written: other readers reject the byte
-    if (code >= 0x0410 && code <= 0x044F) return static_cast<int>(0xC0 + (code - 0x0410));
+    if (code < 0x80)
+        return static_cast<int>(code);
+    if (code == 0x98)
+        return -1;  // never written: other readers reject the byte
+    if (code >= 0x0410 && code <= 0x044F)
+        return static_cast<int>(0xC0 + (code - 0x0410));
     for (int i = 0; i < 128; ++i) {
-        if (kUpperHalf[i] == code) return 0x80 + i;
+        if (kUpperHalf[i] == code)
+            return 0x80 + i;
     }
     return -1;
 }
@@ -69,17 +74,20 @@ bool Utf8ToCp1251(std::string_view utf8, std::string* narrow) {
         } else {
             return false;
         }
-        if (i + length > utf8.size()) return false;
+        if (i + length > utf8.size())
+            return false;
         for (size_t k = 1; k < length; ++k) {
             unsigned char next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
+            if ((next & 0xC0) != 0x80)
+                return false;
             code = (code << 6) | (next & 0x3F);
         }
         static const char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
         if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
             return false;  // overlong or not a character
         int byte = NarrowCp1251(code);
-        if (byte < 0) return false;
+        if (byte < 0)
+            return false;
         narrow->push_back(static_cast<char>(byte));
         i += length;
     }

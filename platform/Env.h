@@ -13,7 +13,7 @@ enum class FileKind { kMissing, kFile, kDirectory };
 
 // A file opened for reading. Every call is one file-system operation.
 class ReadableFile {
-public:
+  public:
     virtual ~ReadableFile() = default;
     // Reads up to n bytes. *got is 0 only at the end of the file.
     virtual Status Read(void* buffer, size_t n, size_t* got) = 0;
@@ -22,7 +22,7 @@ public:
 
 // A file opened for writing (created, or truncated when present).
 class WritableFile {
-public:
+  public:
     virtual ~WritableFile() = default;
     virtual Status Write(const void* data, size_t n) = 0;
     Status Write(const std::string& data) { return Write(data.data(), data.size()); }
@@ -36,7 +36,7 @@ public:
 // what is left on disk. An object that is destroyed without Close() releases
 // its handle quietly; that is the path of a run that is already failing.
 class Env {
-public:
+  public:
     virtual ~Env() = default;
 
     virtual Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) = 0;
@@ -57,20 +57,20 @@ public:
     static Env& Current();
     static Env& Real();
 
-protected:
+  protected:
     friend class ScopedEnv;
     static Env* current_;
 };
 
 // Installs an Env for the lifetime of this object (tests and fault sweeps).
 class ScopedEnv {
-public:
+  public:
     explicit ScopedEnv(Env& env) : previous_(Env::current_) { Env::current_ = &env; }
     ~ScopedEnv() { Env::current_ = previous_; }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     Env* previous_;
 };
 

@@ -15,14 +15,18 @@ RecoveryAction::RecoveryAction(std::function<void()> action)
 
 RecoveryAction::~RecoveryAction() {
     // Actions are scoped, so they leave in reverse order of arrival.
-    if (newest == this) newest = previous_;
+    if (newest == this)
+        newest = previous_;
 }
 
-void RecoveryAction::Dismiss() { active_ = false; }
+void RecoveryAction::Dismiss() {
+    active_ = false;
+}
 
 void RunRecoveryActions() {
     for (RecoveryAction* action = newest; action != nullptr; action = action->previous_) {
-        if (!action->active_) continue;
+        if (!action->active_)
+            continue;
         action->active_ = false;
         action->action_();
     }

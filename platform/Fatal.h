@@ -8,7 +8,7 @@ namespace platform {
 // first calls it, so that no exit path leaves the user's files half done.
 // Actions run newest first, each at most once.
 class RecoveryAction {
-public:
+  public:
     explicit RecoveryAction(std::function<void()> action);
     ~RecoveryAction();
     RecoveryAction(const RecoveryAction&) = delete;
@@ -16,7 +16,7 @@ public:
 
     void Dismiss();  // the files are in order again; nothing to do any more
 
-private:
+  private:
     std::function<void()> action_;
     RecoveryAction* previous_;
     bool active_ = true;
@@ -36,7 +36,8 @@ constexpr int kFatalExitStatus = 3;
 
 // The check text is given as the program has always reported it, which is not
 // always the expression tested here.
-#define JC_FATAL_CHECK(condition, checkText, source, line)                    \
-    do {                                                                      \
-        if (!(condition)) ::platform::FatalCheckFailed(checkText, source, line); \
+#define JC_FATAL_CHECK(condition, checkText, source, line)         \
+    do {                                                           \
+        if (!(condition))                                          \
+            ::platform::FatalCheckFailed(checkText, source, line); \
     } while (0)

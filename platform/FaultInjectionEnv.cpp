@@ -6,7 +6,7 @@ namespace platform {
 namespace {
 
 class FaultyReadableFile : public ReadableFile {
-public:
+  public:
     FaultyReadableFile(FaultInjectionEnv& env, std::string path, std::unique_ptr<ReadableFile> base)
         : env_(env), path_(std::move(path)), base_(std::move(base)) {}
     Status Read(void* buffer, size_t n, size_t* got) override {
@@ -23,14 +23,14 @@ public:
         return status;
     }
 
-private:
+  private:
     FaultInjectionEnv& env_;
     std::string path_;
     std::unique_ptr<ReadableFile> base_;
 };
 
 class FaultyWritableFile : public WritableFile {
-public:
+  public:
     FaultyWritableFile(FaultInjectionEnv& env, std::string path, std::unique_ptr<WritableFile> base)
         : env_(env), path_(std::move(path)), base_(std::move(base)) {}
     Status Write(const void* data, size_t n) override {
@@ -62,7 +62,7 @@ public:
         return status;
     }
 
-private:
+  private:
     FaultInjectionEnv& env_;
     std::string path_;
     std::unique_ptr<WritableFile> base_;
@@ -77,34 +77,39 @@ bool FaultInjectionEnv::Begin(const char* operation, const std::string& path) {
 }
 
 void FaultInjectionEnv::End() {
-    if (crashAfter_ != 0 && count_ >= crashAfter_) std::_Exit(kCrashExitStatus);
+    if (crashAfter_ != 0 && count_ >= crashAfter_)
+        std::_Exit(kCrashExitStatus);
 }
 
 Status FaultInjectionEnv::Injected(const char* operation, const std::string& path) {
     return Status::Error(std::string("injected fault: cannot ") + operation + " \"" + path + "\"");
 }
 
-Status FaultInjectionEnv::OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) {
+Status FaultInjectionEnv::OpenForRead(const std::string& path,
+                                      std::unique_ptr<ReadableFile>* file) {
     Status status;
     if (Begin("open-read", path)) {
         status = Injected("open", path);
     } else {
         std::unique_ptr<ReadableFile> base;
         status = base_.OpenForRead(path, &base);
-        if (status.ok()) file->reset(new FaultyReadableFile(*this, path, std::move(base)));
+        if (status.ok())
+            file->reset(new FaultyReadableFile(*this, path, std::move(base)));
     }
     End();
     return status;
 }
 
-Status FaultInjectionEnv::OpenForWrite(const std::string& path, std::unique_ptr<WritableFile>* file) {
+Status FaultInjectionEnv::OpenForWrite(const std::string& path,
+                                       std::unique_ptr<WritableFile>* file) {
     Status status;
     if (Begin("open-write", path)) {
         status = Injected("create", path);
     } else {
         std::unique_ptr<WritableFile> base;
         status = base_.OpenForWrite(path, &base);
-        if (status.ok()) file->reset(new FaultyWritableFile(*this, path, std::move(base)));
+        if (status.ok())
+            file->reset(new FaultyWritableFile(*this, path, std::move(base)));
     }
     End();
     return status;
@@ -117,21 +122,22 @@ Status FaultInjectionEnv::GetFileKind(const std::string& path, FileKind* kind) {
 }
 
 Status FaultInjectionEnv::CreateDirectory(const std::string& path) {
-    Status status = Begin("mkdir", path) ? Injected("create folder", path) : base_.CreateDirectory(path);
+    Status status =
+        Begin("mkdir", path) ? Injected("create folder", path) : base_.CreateDirectory(path);
     End();
     return status;
 }
 
 Status FaultInjectionEnv::CopyFile(const std::string& from, const std::string& to) {
-    Status status = Begin("copy", from + " -> " + to) ? Injected("copy", from)
-                                                        : base_.CopyFile(from, to);
+    Status status =
+        Begin("copy", from + " -> " + to) ? Injected("copy", from) : base_.CopyFile(from, to);
     End();
     return status;
 }
 
 Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string& to) {
-    Status status = Begin("rename", from + " -> " + to) ? Injected("rename", from)
-                                                          : base_.RenameFile(from, to);
+    Status status =
+        Begin("rename", from + " -> " + to) ? Injected("rename", from) : base_.RenameFile(from, to);
     End();
     return status;
 }
@@ -143,8 +149,8 @@ Status FaultInjectionEnv::RemoveFile(const std::string& path) {
 }
 
 Status FaultInjectionEnv::GetCurrentDirectory(std::string* path) {
-    Status status = Begin("getcwd", "") ? Injected("find", "current folder")
-                                        : base_.GetCurrentDirectory(path);
+    Status status =
+        Begin("getcwd", "") ? Injected("find", "current folder") : base_.GetCurrentDirectory(path);
     End();
     return status;
 }

@@ -13,7 +13,7 @@ namespace platform {
 // the process right after the N-th operation as if it had been killed.
 // A failing write first writes half of its bytes, as a full disk would.
 class FaultInjectionEnv : public Env {
-public:
+  public:
     static constexpr int kCrashExitStatus = 86;
 
     explicit FaultInjectionEnv(Env& base) : base_(base) {}
@@ -43,7 +43,7 @@ public:
     void End();
     static Status Injected(const char* operation, const std::string& path);
 
-private:
+  private:
     Env& base_;
     uint64_t count_ = 0;
     uint64_t failAt_ = 0;

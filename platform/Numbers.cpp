@@ -21,7 +21,8 @@ char LocaleSeparator() {
         locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
         if (locale != static_cast<locale_t>(0)) {
             const char* radix = nl_langinfo_l(RADIXCHAR, locale);
-            if (radix != nullptr && std::strlen(radix) == 1) result = radix[0];
+            if (radix != nullptr && std::strlen(radix) == 1)
+                result = radix[0];
             freelocale(locale);
         }
         return result;
@@ -31,24 +32,33 @@ char LocaleSeparator() {
 
 // strtod in the "C" locale, which this program never changes.
 bool ParseCDouble(const std::string& text, double* value) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     const unsigned char first = static_cast<unsigned char>(text[0]);
-    if (!(std::isdigit(first) || first == '-' || first == '+' || first == '.')) return false;
+    if (!(std::isdigit(first) || first == '-' || first == '+' || first == '.'))
+        return false;
     errno = 0;
     char* end = nullptr;
     double parsed = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size()) return false;
-    if (errno == ERANGE && std::isinf(parsed)) return false;
-    if (!std::isfinite(parsed)) return false;
+    if (end != text.c_str() + text.size())
+        return false;
+    if (errno == ERANGE && std::isinf(parsed))
+        return false;
+    if (!std::isfinite(parsed))
+        return false;
     *value = parsed;
     return true;
 }
 
 }  // namespace
 
-char DecimalSeparator() { return forcedSeparator != 0 ? forcedSeparator : LocaleSeparator(); }
+char DecimalSeparator() {
+    return forcedSeparator != 0 ? forcedSeparator : LocaleSeparator();
+}
 
-void SetDecimalSeparatorForTesting(char separator) { forcedSeparator = separator; }
+void SetDecimalSeparatorForTesting(char separator) {
+    forcedSeparator = separator;
+}
 
 std::string FormatDouble(double value) {
     char buffer[64];
@@ -57,13 +67,16 @@ std::string FormatDouble(double value) {
     const char separator = DecimalSeparator();
     if (separator != '.') {
         for (char& c : text) {
-            if (c == '.') c = separator;
+            if (c == '.')
+                c = separator;
         }
     }
     return text;
 }
 
-std::string FormatInt(int32_t value) { return std::to_string(value); }
+std::string FormatInt(int32_t value) {
+    return std::to_string(value);
+}
 
 bool ParseDouble(std::string_view text, double* value) {
     std::string c(text);
@@ -77,7 +90,8 @@ bool ParseDouble(std::string_view text, double* value) {
             return false;  // no hex, inf or nan: the journal never writes them
         }
     }
-    if (separators > 1) return false;
+    if (separators > 1)
+        return false;
     return ParseCDouble(c, value);
 }
 
@@ -88,15 +102,19 @@ bool ParseInt32(std::string_view text, int32_t* value) {
         negative = text[i] == '-';
         ++i;
     }
-    if (i == text.size()) return false;
+    if (i == text.size())
+        return false;
     int64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
+        if (text[i] < '0' || text[i] > '9')
+            return false;
         magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > int64_t(1) << 31) return false;
+        if (magnitude > int64_t(1) << 31)
+            return false;
     }
     const int64_t result = negative ? -magnitude : magnitude;
-    if (result > INT32_MAX || result < INT32_MIN) return false;
+    if (result > INT32_MAX || result < INT32_MIN)
+        return false;
     *value = static_cast<int32_t>(result);
     return true;
 }

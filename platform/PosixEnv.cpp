@@ -14,7 +14,7 @@ namespace platform {
 namespace {
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() { Release(); }
     FileDescriptor(const FileDescriptor&) = delete;
@@ -22,17 +22,18 @@ public:
     int get() const { return fd_; }
     int Release() {
         int result = 0;
-        if (fd_ >= 0) result = ::close(fd_);
+        if (fd_ >= 0)
+            result = ::close(fd_);
         fd_ = -1;
         return result;
     }
 
-private:
+  private:
     int fd_;
 };
 
 class PosixReadableFile : public ReadableFile {
-public:
+  public:
     PosixReadableFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
     Status Read(void* buffer, size_t n, size_t* got) override {
         *got = 0;
@@ -42,28 +43,31 @@ public:
                 *got = static_cast<size_t>(r);
                 return Status::OK();
             }
-            if (errno != EINTR) return Status::FromErrno("cannot read", path_, errno);
+            if (errno != EINTR)
+                return Status::FromErrno("cannot read", path_, errno);
         }
     }
     Status Close() override {
-        if (fd_.Release() != 0) return Status::FromErrno("cannot close", path_, errno);
+        if (fd_.Release() != 0)
+            return Status::FromErrno("cannot close", path_, errno);
         return Status::OK();
     }
 
-private:
+  private:
     std::string path_;
     FileDescriptor fd_;
 };
 
 class PosixWritableFile : public WritableFile {
-public:
+  public:
     PosixWritableFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
     Status Write(const void* data, size_t n) override {
         const char* p = static_cast<const char*>(data);
         while (n > 0) {
             ssize_t w = ::write(fd_.get(), p, n);
             if (w < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 return Status::FromErrno("cannot write", path_, errno);
             }
             p += w;
@@ -77,20 +81,22 @@ public:
         return Status::OK();
     }
     Status Close() override {
-        if (fd_.Release() != 0) return Status::FromErrno("cannot close", path_, errno);
+        if (fd_.Release() != 0)
+            return Status::FromErrno("cannot close", path_, errno);
         return Status::OK();
     }
 
-private:
+  private:
     std::string path_;
     FileDescriptor fd_;
 };
 
 class PosixEnv : public Env {
-public:
+  public:
     Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Status::FromErrno("cannot open", path, errno);
+        if (fd < 0)
+            return Status::FromErrno("cannot open", path, errno);
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
             ::close(fd);
@@ -102,7 +108,8 @@ public:
 
     Status OpenForWrite(const std::string& path, std::unique_ptr<WritableFile>* file) override {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) return Status::FromErrno("cannot create", path, errno);
+        if (fd < 0)
+            return Status::FromErrno("cannot create", path, errno);
         file->reset(new PosixWritableFile(path, fd));
         return Status::OK();
     }
@@ -128,17 +135,21 @@ public:
 
     Status CopyFile(const std::string& from, const std::string& to) override {
         FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-        if (in.get() < 0) return Status::FromErrno("cannot open", from, errno);
+        if (in.get() < 0)
+            return Status::FromErrno("cannot open", from, errno);
         const std::string temp = to + ".tmp";
         FileDescriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (out.get() < 0) return Status::FromErrno("cannot create", temp, errno);
+        if (out.get() < 0)
+            return Status::FromErrno("cannot create", temp, errno);
         Status status = CopyContents(in.get(), from, out.get(), temp);
         if (status.ok() && ::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS)
             status = Status::FromErrno("cannot flush", temp, errno);
-        if (out.Release() != 0 && status.ok()) status = Status::FromErrno("cannot close", temp, errno);
+        if (out.Release() != 0 && status.ok())
+            status = Status::FromErrno("cannot close", temp, errno);
         if (status.ok() && ::rename(temp.c_str(), to.c_str()) != 0)
             status = Status::FromErrno("cannot replace", to, errno);
-        if (!status.ok()) ::unlink(temp.c_str());
+        if (!status.ok())
+            ::unlink(temp.c_str());
         return status;
     }
 
@@ -149,7 +160,8 @@ public:
     }
 
     Status RemoveFile(const std::string& path) override {
-        if (::unlink(path.c_str()) != 0) return Status::FromErrno("cannot delete", path, errno);
+        if (::unlink(path.c_str()) != 0)
+            return Status::FromErrno("cannot delete", path, errno);
         return Status::OK();
     }
 
@@ -160,25 +172,29 @@ public:
                 *path = buffer.data();
                 return Status::OK();
             }
-            if (errno != ERANGE) return Status::FromErrno("cannot find", "current folder", errno);
+            if (errno != ERANGE)
+                return Status::FromErrno("cannot find", "current folder", errno);
             buffer.resize(buffer.size() * 2);
         }
     }
 
-private:
+  private:
     static Status CopyContents(int in, const std::string& from, int out, const std::string& to) {
         std::vector<char> buffer(1 << 16);
         for (;;) {
             ssize_t r = ::read(in, buffer.data(), buffer.size());
             if (r < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 return Status::FromErrno("cannot read", from, errno);
             }
-            if (r == 0) return Status::OK();
+            if (r == 0)
+                return Status::OK();
             for (ssize_t done = 0; done < r;) {
                 ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(r - done));
                 if (w < 0) {
-                    if (errno == EINTR) continue;
+                    if (errno == EINTR)
+                        continue;
                     return Status::FromErrno("cannot write", to, errno);
                 }
                 done += w;

@@ -8,7 +8,7 @@ namespace platform {
 // The outcome of a file-system operation. A failed status carries one line of
 // text that names the file and says what went wrong, ready to show the user.
 class Status {
-public:
+  public:
     Status() = default;  // success
     static Status OK() { return Status(); }
     static Status Error(std::string message) { return Status(std::move(message)); }
@@ -18,7 +18,7 @@ public:
     bool ok() const { return !failed_; }
     const std::string& message() const { return message_; }
 
-private:
+  private:
     explicit Status(std::string message) : failed_(true), message_(std::move(message)) {}
 
     bool failed_ = false;

@@ -157,7 +157,10 @@ _xmlDoc* ParseXml(const std::string& bytes, const std::string& name) {
     ctxt->sax->internalSubset = OnInternalSubset;
     // No XML_PARSE_NOENT (entities stay unexpanded), no DTD loading, no
     // network; CDATA stays CDATA so that Normalize can tell it apart.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    // NOBLANKS only saves memory: it drops most layout text while parsing,
+    // but not all, so Normalize still decides what is layout.
+    const int options =
+        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
     std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
         ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options));
     if (!state.failed && (!doc || !ctxt->wellFormed))
