@@ -44,7 +44,8 @@ TEST(XmlDomTest, LoadingReportsTheFileAndTheReason) {
     platform::FaultInjectionEnv env(platform::Env::Real());
     platform::ScopedEnv scoped(env);
     env.FailAt(2);
-    EXPECT_NE("(no error)", ErrorOf([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
+    EXPECT_EQ("injected fault: cannot read \"" + missing + "\"",
+              ErrorOf([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
 }
 
 TEST(XmlDomTest, FoldersWithOddNamesWork) {
@@ -70,7 +71,8 @@ TEST(XmlDomTest, SaveReplacesTheFileAtomicallyAndReportsFailure) {
         platform::FaultInjectionEnv env(platform::Env::Real());
         platform::ScopedEnv scoped(env);
         env.FailAt(2);  // the write of the temporary file
-        EXPECT_NE("(no error)", ErrorOf([&] { doc->SaveToFile(platform::PathToWide(path)); }));
+        EXPECT_EQ("injected fault: cannot write \"" + path + ".tmp\"",
+                  ErrorOf([&] { doc->SaveToFile(platform::PathToWide(path)); }));
     }
     EXPECT_EQ("<a>old</a>", ReadFile(path));
     EXPECT_FALSE(testing_support::Exists(path + ".tmp"));
