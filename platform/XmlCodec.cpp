@@ -122,14 +122,24 @@ bool AppendRaw(std::string_view utf8, XmlOutputEncoding encoding, std::string* o
 int Windows1251ToUtf8(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
     int read = 0;
     int written = 0;
-    std::string buffer;
     while (read < *inlen) {
-        buffer.clear();
-        AppendUtf8(WidenCp1251(in[read]), &buffer);
-        if (written + static_cast<int>(buffer.size()) > *outlen)
-            break;
-        for (char c : buffer)
-            out[written++] = static_cast<unsigned char>(c);
+        const char16_t code = WidenCp1251(in[read]);
+        if (code < 0x80) {
+            if (written + 1 > *outlen)
+                break;
+            out[written++] = static_cast<unsigned char>(code);
+        } else if (code < 0x800) {
+            if (written + 2 > *outlen)
+                break;
+            out[written++] = static_cast<unsigned char>(0xC0 | (code >> 6));
+            out[written++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+        } else {
+            if (written + 3 > *outlen)
+                break;
+            out[written++] = static_cast<unsigned char>(0xE0 | (code >> 12));
+            out[written++] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+            out[written++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+        }
         ++read;
     }
     *inlen = read;

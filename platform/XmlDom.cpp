@@ -109,8 +109,9 @@ void TXMLDocument::RegisterDocBinding(const std::u16string& tagName, TXMLNodeCla
 IXMLNodePtr TXMLDocument::GetDocBinding(const std::u16string& tagName, TXMLNodeClass rootClass,
                                         const std::u16string& namespaceURI) {
     RegisterDocBinding(tagName, rootClass, namespaceURI);
-    if (xmlDocGetRootElement(doc_) == nullptr) {
-        xmlNode* root = xmlNewDocNode(doc_, nullptr, BAD_CAST rootTag_.c_str(), nullptr);
+    xmlNode* root = xmlDocGetRootElement(doc_);
+    if (root == nullptr) {
+        root = xmlNewDocNode(doc_, nullptr, BAD_CAST rootTag_.c_str(), nullptr);
         if (root == nullptr)
             throw XmlError("Out of memory");
         xmlDocSetRootElement(doc_, root);
@@ -133,8 +134,9 @@ std::string TXMLDocument::SaveToXML() {
 }
 
 TXMLNode* TXMLDocument::Wrap(_xmlNode* node, const TXMLNode* parent) {
-    if (node->_private != nullptr)
-        return static_cast<TXMLNode*>(node->_private);
+    TXMLNode* existing = static_cast<TXMLNode*>(node->_private);
+    if (existing != nullptr && !existing->plain_)
+        return existing;
     TXMLNodeClass nodeClass = nullptr;
     if (node->type == XML_ELEMENT_NODE) {
         if (node->parent == reinterpret_cast<xmlNode*>(doc_)) {
@@ -146,11 +148,17 @@ TXMLNode* TXMLDocument::Wrap(_xmlNode* node, const TXMLNode* parent) {
             nodeClass = parent->ClassFor(NameOf(node));
         }
     }
+    // A node first reached before its class was registered (through a plain
+    // parent, or before the document binding) gets an object of its class
+    // now; the plain object stays valid for whoever holds it.
+    if (existing != nullptr && nodeClass == nullptr)
+        return existing;
     std::unique_ptr<TXMLNode> object =
         nodeClass != nullptr ? nodeClass() : std::make_unique<TXMLNode>();
     TXMLNode* raw = object.get();
     raw->document_ = this;
     raw->node_ = node;
+    raw->plain_ = nodeClass == nullptr;
     node->_private = raw;
     objects_.push_back(std::move(object));
     raw->AfterConstruction();

@@ -279,6 +279,7 @@ class TXMLNode : public virtual IXMLNode {
 
     TXMLDocument* document_ = nullptr;
     _xmlNode* node_ = nullptr;
+    bool plain_ = true;  // made without a registered class
     std::vector<std::pair<std::string, TXMLNodeClass>> childClasses_;
 };
 

@@ -26,7 +26,13 @@ void Fail(ParseState* state, int line, std::string message) {
         return;  // the first error is the cause; later ones follow from it
     state->failed = true;
     state->line = line;
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+    // One line for the user: libxml2 ends its messages with a line break and
+    // sometimes continues on a second line.
+    for (char& c : message) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    while (!message.empty() && message.back() == ' ')
         message.pop_back();
     state->message = std::move(message);
 }
@@ -91,13 +97,20 @@ void NormalizeChildren(xmlDoc* doc, xmlNode* element) {
                 text += reinterpret_cast<const char*>(end->content);
             end = end->next;
         }
-        xmlNode* merged = nullptr;
+        // xmlReplaceNode, unlike the sibling adders, never merges text nodes
+        // (which would free the node being placed).
+        xmlNode* first = child;
+        child = first->next;
         if (!text.empty()) {
-            merged = xmlNewDocTextLen(doc, BAD_CAST text.data(), static_cast<int>(text.size()));
+            xmlNode* merged =
+                xmlNewDocTextLen(doc, BAD_CAST text.data(), static_cast<int>(text.size()));
             if (merged == nullptr)
                 throw XmlError("Out of memory");
-            xmlAddPrevSibling(child, merged);
+            xmlReplaceNode(first, merged);
+        } else {
+            xmlUnlinkNode(first);
         }
+        xmlFreeNode(first);
         while (child != end) {
             xmlNode* next = child->next;
             xmlUnlinkNode(child);
@@ -144,7 +157,10 @@ _xmlDoc* ParseXml(const std::string& bytes, const std::string& name) {
     ctxt->sax->internalSubset = OnInternalSubset;
     // No XML_PARSE_NOENT (entities stay unexpanded), no DTD loading, no
     // network; CDATA stays CDATA so that Normalize can tell it apart.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    // NOBLANKS only saves memory: it drops most layout text while parsing,
+    // but not all, so Normalize still decides what is layout.
+    const int options =
+        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
     std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
         ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options));
     if (!state.failed && (!doc || !ctxt->wellFormed))

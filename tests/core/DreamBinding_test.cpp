@@ -113,6 +113,20 @@ TEST_F(DreamBindingTest, BindingFormsAndNarrowing) {
     EXPECT_FALSE(std::dynamic_pointer_cast<IXMLNodeCollection>(dream));
 }
 
+TEST_F(DreamBindingTest, BindingWorksAfterTheRootWasReachedUntyped) {
+    doc_ = TXMLDocument::Create(platform::PathToWide(path_));
+    IXMLNodePtr plain = doc_->Get_DocumentElement();
+    EXPECT_FALSE(std::dynamic_pointer_cast<IXMLContentsType>(plain));
+    IXMLNodePtr plainPlaces = plain->ChildNodes()[u"Places"];
+    EXPECT_FALSE(std::dynamic_pointer_cast<IXMLPlacesType>(plainPlaces));
+    contents_ = BindContents(doc_);
+    ASSERT_TRUE(contents_);
+    EXPECT_EQ(1, contents_->Get_Places()->Get_Count());
+    EXPECT_EQ(5, plain->ChildNodes().Get_Count());  // the old references still work
+    EXPECT_EQ(u"home", plainPlaces->ChildNodes()[0]->Get_Text());
+    EXPECT_EQ(contents_, BindContents(doc_));
+}
+
 TEST_F(DreamBindingTest, RootWithAnotherNameBindsToNothing) {
     OpenText("<?xml version=\"1.0\"?><Journal><Dreams/></Journal>");
     EXPECT_FALSE(BindContents(doc_));
