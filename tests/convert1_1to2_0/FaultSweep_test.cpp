@@ -109,6 +109,7 @@ class SweepTest : public ::testing::Test {
         EXPECT_EQ("Done", clean.result.out) << clean.result.err;
         EXPECT_EQ(0, clean.result.exitStatus);
         EXPECT_GT(clean.operations, 20u);
+        RecordProperty("operations", static_cast<int>(clean.operations));
         return clean.operations;
     }
 
