@@ -162,8 +162,7 @@ void TDreamBase::Open(bool& opened) {
         ThrowIfFailed(env.CopyFile(DATA_F_NAME, workingCopy_));
         workingCopyTaken_ = true;
         if (!GainAccess(spellings)) {
-            std::cout << "Wrong password!"
-                      << "\n";
+            std::cout << "Wrong password!\n";
             opened = false;
             recovery_.reset();
             Restore();  // the data file is untouched; only the working copy goes
