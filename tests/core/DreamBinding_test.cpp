@@ -11,6 +11,8 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
+using testing_support::ErrorOf;
+
 namespace {
 
 // A journal folder with a new document from the template, opened and bound.
@@ -54,16 +56,6 @@ class DreamBindingTest : public ::testing::Test {
     std::shared_ptr<TXMLDocument> doc_;
     IXMLContentsTypePtr contents_;
 };
-
-template <class F>
-std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const XmlError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 }  // namespace
 
@@ -157,13 +149,14 @@ TEST_F(DreamBindingTest, StringListInsertAddDeleteAndIndexErrors) {
     EXPECT_EQ(u"sea", places->Get_Place(3));
     EXPECT_EQ(u"tent", places->Get_Place(4));
 
-    EXPECT_EQ("List index out of bounds (5)", ErrorOf([&] { places->Get_Place(5); }));
-    EXPECT_EQ("List index out of bounds (-1)", ErrorOf([&] { places->Get_Place(-1); }));
-    EXPECT_EQ("List index out of bounds (-2)", ErrorOf([&] { places->Insert(-2, u"x"); }));
-    EXPECT_EQ("List index out of bounds (6)", ErrorOf([&] { places->Insert(6, u"x"); }));
-    EXPECT_EQ("List index out of bounds (5)", ErrorOf([&] { places->Delete(5); }));
+    EXPECT_EQ("List index out of bounds (5)", ErrorOf<XmlError>([&] { places->Get_Place(5); }));
+    EXPECT_EQ("List index out of bounds (-1)", ErrorOf<XmlError>([&] { places->Get_Place(-1); }));
+    EXPECT_EQ("List index out of bounds (-2)",
+              ErrorOf<XmlError>([&] { places->Insert(-2, u"x"); }));
+    EXPECT_EQ("List index out of bounds (6)", ErrorOf<XmlError>([&] { places->Insert(6, u"x"); }));
+    EXPECT_EQ("List index out of bounds (5)", ErrorOf<XmlError>([&] { places->Delete(5); }));
     EXPECT_EQ("List index out of bounds (0)",
-              ErrorOf([&] { contents_->Get_Dreams()->Get_Dream(0); }));
+              ErrorOf<XmlError>([&] { contents_->Get_Dreams()->Get_Dream(0); }));
     EXPECT_EQ(5, places->Get_Count());
 
     // Blanking in place, as the engine does it: delete, then insert empty.
@@ -229,13 +222,13 @@ TEST_F(DreamBindingTest, ReadingAMissingFieldCreatesIt) {
     auto dream = contents_->Get_Dreams()->Add();
     dream->Set_Dt(40000);
     EXPECT_EQ("Could not convert variant of type (Null) into type (Integer)",
-              ErrorOf([&] { dream->Get_Clarity(); }));
+              ErrorOf<XmlError>([&] { dream->Get_Clarity(); }));
     EXPECT_EQ((std::vector<std::u16string>{u"dt", u"clarity"}), ChildNames(dream));
     EXPECT_EQ(u"", dream->Get_Subject());
     EXPECT_EQ((std::vector<std::u16string>{u"dt", u"clarity", u"subject"}), ChildNames(dream));
     EXPECT_FALSE(dream->ChildNodes().Get_Nodes(2)->HasChildNodes());
     EXPECT_EQ("Could not convert variant of type (Null) into type (Double)",
-              ErrorOf([&] { contents_->Get_Dreams()->Add()->Get_Dt(); }));
+              ErrorOf<XmlError>([&] { contents_->Get_Dreams()->Add()->Get_Dt(); }));
     // The empty fields survive a save as empty elements.
     SaveAndReopen();
     dream = contents_->Get_Dreams()->Get_Dream(0);
@@ -249,12 +242,15 @@ TEST_F(DreamBindingTest, NumericFieldsThatAreNoNumbersFail) {
         "<position>99999999999</position><dt>x</dt><clarity>-3</clarity><duration>+4</duration>"
         "</Dream></Dreams></Contents>");
     auto dream = contents_->Get_Dreams()->Get_Dream(0);
-    EXPECT_EQ("\"abc\" is not a valid integer value", ErrorOf([&] { dream->Get_Clock(); }));
-    EXPECT_EQ("\" 1\" is not a valid integer value", ErrorOf([&] { dream->Get_Type(); }));
-    EXPECT_EQ("\"1.5\" is not a valid integer value", ErrorOf([&] { dream->Get_Place(); }));
+    EXPECT_EQ("\"abc\" is not a valid integer value",
+              ErrorOf<XmlError>([&] { dream->Get_Clock(); }));
+    EXPECT_EQ("\" 1\" is not a valid integer value", ErrorOf<XmlError>([&] { dream->Get_Type(); }));
+    EXPECT_EQ("\"1.5\" is not a valid integer value",
+              ErrorOf<XmlError>([&] { dream->Get_Place(); }));
     EXPECT_EQ("\"99999999999\" is not a valid integer value",
-              ErrorOf([&] { dream->Get_Position(); }));
-    EXPECT_EQ("\"x\" is not a valid floating point value", ErrorOf([&] { dream->Get_Dt(); }));
+              ErrorOf<XmlError>([&] { dream->Get_Position(); }));
+    EXPECT_EQ("\"x\" is not a valid floating point value",
+              ErrorOf<XmlError>([&] { dream->Get_Dt(); }));
     EXPECT_EQ(-3, dream->Get_Clarity());
     EXPECT_EQ(4, dream->Get_Duration());
 }
@@ -262,9 +258,10 @@ TEST_F(DreamBindingTest, NumericFieldsThatAreNoNumbersFail) {
 TEST_F(DreamBindingTest, FieldHoldingElementsIsNoSingleText) {
     OpenText("<Contents><Dreams><Dream><text>a<b/>c</text></Dream></Dreams></Contents>");
     auto dream = contents_->Get_Dreams()->Get_Dream(0);
-    EXPECT_EQ("Element does not contain a single text node", ErrorOf([&] { dream->Get_Text(); }));
     EXPECT_EQ("Element does not contain a single text node",
-              ErrorOf([&] { dream->Set_Text(u"x"); }));
+              ErrorOf<XmlError>([&] { dream->Get_Text(); }));
+    EXPECT_EQ("Element does not contain a single text node",
+              ErrorOf<XmlError>([&] { dream->Set_Text(u"x"); }));
     // Nothing was thrown away by the failed write.
     EXPECT_EQ(3, dream->ChildNodes().Get_Nodes(u"text")->ChildNodes().Get_Count());
 }

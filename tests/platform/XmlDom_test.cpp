@@ -12,17 +12,9 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-namespace {
+using testing_support::ErrorOf;
 
-template <class F>
-std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const XmlError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+namespace {
 
 std::shared_ptr<TXMLDocument> Doc(const std::string& text) {
     return TXMLDocument::Parse(text, u"x");
@@ -34,10 +26,10 @@ TEST(XmlDomTest, LoadingReportsTheFileAndTheReason) {
     TempDir dir;
     const std::string missing = dir.File("data.xml");
     EXPECT_EQ("cannot open \"" + missing + "\": No such file or directory",
-              ErrorOf([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
+              ErrorOf<XmlError>([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
     WriteFile(missing, "<a>");
     EXPECT_EQ(missing + ":1: Premature end of data in tag a line 1",
-              ErrorOf([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
+              ErrorOf<XmlError>([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
 
     // A read that fails is an error, never an empty document.
     WriteFile(missing, "<a/>");
@@ -45,7 +37,7 @@ TEST(XmlDomTest, LoadingReportsTheFileAndTheReason) {
     platform::ScopedEnv scoped(env);
     env.FailAt(2);
     EXPECT_EQ("injected fault: cannot read \"" + missing + "\"",
-              ErrorOf([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
+              ErrorOf<XmlError>([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
 }
 
 TEST(XmlDomTest, FoldersWithOddNamesWork) {
@@ -72,13 +64,13 @@ TEST(XmlDomTest, SaveReplacesTheFileAtomicallyAndReportsFailure) {
         platform::ScopedEnv scoped(env);
         env.FailAt(2);  // the write of the temporary file
         EXPECT_EQ("injected fault: cannot write \"" + path + ".tmp\"",
-                  ErrorOf([&] { doc->SaveToFile(platform::PathToWide(path)); }));
+                  ErrorOf<XmlError>([&] { doc->SaveToFile(platform::PathToWide(path)); }));
     }
     EXPECT_EQ("<a>old</a>", ReadFile(path));
     EXPECT_FALSE(testing_support::Exists(path + ".tmp"));
     const std::string elsewhere = dir.File("missing/data.xml");
     EXPECT_EQ("cannot create \"" + elsewhere + ".tmp\": No such file or directory",
-              ErrorOf([&] { doc->SaveToFile(platform::PathToWide(elsewhere)); }));
+              ErrorOf<XmlError>([&] { doc->SaveToFile(platform::PathToWide(elsewhere)); }));
     doc->SaveToFile(platform::PathToWide(path));
     EXPECT_EQ("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<a>new</a>\r\n",
               ReadFile(path));
@@ -91,7 +83,8 @@ TEST(XmlDomTest, EncodingIsWindows1251UnlessSetOtherwise) {
     doc->SetEncoding(u"Windows-1251");
     EXPECT_EQ("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<a>\xdf</a>\r\n",
               doc->SaveToXML());
-    EXPECT_EQ("Unsupported encoding \"KOI8-R\"", ErrorOf([&] { doc->SetEncoding(u"KOI8-R"); }));
+    EXPECT_EQ("Unsupported encoding \"KOI8-R\"",
+              ErrorOf<XmlError>([&] { doc->SetEncoding(u"KOI8-R"); }));
     EXPECT_EQ(u"Windows-1251", doc->Get_Encoding());
 }
 
@@ -105,11 +98,11 @@ TEST(XmlDomTest, TextRules) {
     EXPECT_EQ(u"", children[u"c"]->Get_Text());
     EXPECT_TRUE(children[u"c"]->Get_NodeValue().IsNull());
     EXPECT_EQ("Element does not contain a single text node",
-              ErrorOf([&] { children[u"d"]->Get_Text(); }));
+              ErrorOf<XmlError>([&] { children[u"d"]->Get_Text(); }));
     EXPECT_EQ("Element does not contain a single text node",
-              ErrorOf([&] { children[u"d"]->Set_NodeValue(XmlVariant(1)); }));
+              ErrorOf<XmlError>([&] { children[u"d"]->Set_NodeValue(XmlVariant(1)); }));
     EXPECT_EQ("Element does not contain a single text node",
-              ErrorOf([&] { doc->Get_DocumentElement()->Set_Text(u"lost"); }));
+              ErrorOf<XmlError>([&] { doc->Get_DocumentElement()->Set_Text(u"lost"); }));
     EXPECT_EQ(4, children.Get_Count());
     EXPECT_EQ(u"#comment", children[3]->Get_NodeName());
     EXPECT_EQ(TXMLNodeType::kComment, children[3]->Get_NodeType());
@@ -172,12 +165,12 @@ TEST(XmlDomTest, ChildLookupCreatesOrFailsByOption) {
     EXPECT_EQ(a, c->Get_ParentNode());
     EXPECT_EQ(doc, std::static_pointer_cast<TXMLDocument>(c->Get_OwnerDocument()));
     doc->Set_Options(0);
-    EXPECT_EQ("Node \"d\" not found", ErrorOf([&] { a->ChildNodes()[u"d"]; }));
+    EXPECT_EQ("Node \"d\" not found", ErrorOf<XmlError>([&] { a->ChildNodes()[u"d"]; }));
     EXPECT_EQ(2, a->ChildNodes().Get_Count());
-    EXPECT_EQ("List index out of bounds (2)", ErrorOf([&] { a->ChildNodes()[2]; }));
-    EXPECT_EQ("List index out of bounds (3)", ErrorOf([&] { a->AddChild(u"x", 3); }));
-    EXPECT_EQ("Invalid element name \"1x\"", ErrorOf([&] { a->AddChild(u"1x"); }));
-    EXPECT_EQ("Invalid element name \"\"", ErrorOf([&] { a->AddChild(u""); }));
+    EXPECT_EQ("List index out of bounds (2)", ErrorOf<XmlError>([&] { a->ChildNodes()[2]; }));
+    EXPECT_EQ("List index out of bounds (3)", ErrorOf<XmlError>([&] { a->AddChild(u"x", 3); }));
+    EXPECT_EQ("Invalid element name \"1x\"", ErrorOf<XmlError>([&] { a->AddChild(u"1x"); }));
+    EXPECT_EQ("Invalid element name \"\"", ErrorOf<XmlError>([&] { a->AddChild(u""); }));
     a->AddChild(u"first", 0);
     a->AddChild(u"last", 3);
     EXPECT_EQ(u"first", a->ChildNodes()[0]->Get_NodeName());

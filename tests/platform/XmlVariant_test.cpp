@@ -2,19 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include "platform/Numbers.h"
 
-namespace {
+using testing_support::ErrorOf;
 
-template <class F>
-std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const XmlError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+namespace {
 
 struct SeparatorGuard {
     explicit SeparatorGuard(char c) { platform::SetDecimalSeparatorForTesting(c); }
@@ -44,20 +38,22 @@ TEST(XmlVariantTest, NumbersFromText) {
 
 TEST(XmlVariantTest, ConversionErrorsSayWhatFailed) {
     EXPECT_EQ("Could not convert variant of type (Null) into type (Integer)",
-              ErrorOf([] { XmlVariant().AsInt(); }));
+              ErrorOf<XmlError>([] { XmlVariant().AsInt(); }));
     EXPECT_EQ("Could not convert variant of type (Null) into type (Double)",
-              ErrorOf([] { XmlVariant().AsDouble(); }));
-    EXPECT_EQ("\"\" is not a valid integer value", ErrorOf([] { XmlVariant(u"").AsInt(); }));
-    EXPECT_EQ("\"12a\" is not a valid integer value", ErrorOf([] { XmlVariant(u"12a").AsInt(); }));
+              ErrorOf<XmlError>([] { XmlVariant().AsDouble(); }));
+    EXPECT_EQ("\"\" is not a valid integer value",
+              ErrorOf<XmlError>([] { XmlVariant(u"").AsInt(); }));
+    EXPECT_EQ("\"12a\" is not a valid integer value",
+              ErrorOf<XmlError>([] { XmlVariant(u"12a").AsInt(); }));
     EXPECT_EQ("\"2147483648\" is not a valid integer value",
-              ErrorOf([] { XmlVariant(u"2147483648").AsInt(); }));
+              ErrorOf<XmlError>([] { XmlVariant(u"2147483648").AsInt(); }));
     EXPECT_EQ("\"\xd0\xb4\xd0\xb2\xd0\xb0\" is not a valid floating point value",
-              ErrorOf([] { XmlVariant(u"два").AsDouble(); }));
+              ErrorOf<XmlError>([] { XmlVariant(u"два").AsDouble(); }));
     EXPECT_EQ("\"1,2,3\" is not a valid floating point value",
-              ErrorOf([] { XmlVariant(u"1,2,3").AsDouble(); }));
+              ErrorOf<XmlError>([] { XmlVariant(u"1,2,3").AsDouble(); }));
     SeparatorGuard dot('.');
     EXPECT_EQ("\"30000000000\" is not a valid integer value",
-              ErrorOf([] { XmlVariant(3e10).AsInt(); }));
+              ErrorOf<XmlError>([] { XmlVariant(3e10).AsInt(); }));
 }
 
 TEST(XmlVariantTest, Equality) {

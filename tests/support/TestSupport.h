@@ -49,4 +49,15 @@ bool Exists(const std::string& path);
 std::string DataFile(const std::string& relative);  // a file under tests/data
 std::string FromHex(const std::string& hex);
 
+// The text of the `Error` that `f` throws, or "(no error)".
+template <class Error, class F>
+std::string ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
 }  // namespace testing_support
