@@ -168,7 +168,6 @@ void TDreamBase::Open(bool& opened) {
             Restore();  // the data file is untouched; only the working copy goes
             return;
         }
-        RotateBackups();
         Load();
     } else {
         password = spellings.front();
@@ -239,16 +238,24 @@ void TDreamBase::RotateBackups() {
     ThrowIfFailed(env.GetFileKind(RESERV_1, &kind));
     if (kind == FileKind::kFile)
         ThrowIfFailed(env.CopyFile(RESERV_1, RESERV_2));
-    // The copy replaces the older backup in one step, so the working copy
-    // stays in place until the journal is safely enciphered again.
+    // Each copy replaces its target in one step.
     JC_FATAL_CHECK(env.CopyFile(workingCopy_, RESERV_1).ok(),
                    "RenameFile((DATA_F_NAME+\"X\").c_str(),RESERV_1)", kSource, 183);
 }
 
 void TDreamBase::Restore() {
+    Env& env = Env::Current();
+    if (dataCreated_) {
+        // There was no journal: the one being written goes again, lest it
+        // stay plain and refuse the password for ever after.
+        platform::Status removed = env.RemoveFile(DATA_F_NAME);
+        if (removed.ok())
+            dataCreated_ = false;
+        else
+            std::cerr << "Warning: " << removed.message() << "\n";
+    }
     if (!workingCopyTaken_)
         return;
-    Env& env = Env::Current();
     platform::Status status =
         dataChanged_ ? env.RenameFile(workingCopy_, DATA_F_NAME) : env.RemoveFile(workingCopy_);
     if (status.ok()) {
@@ -283,6 +290,8 @@ void TDreamBase::Load() {
         for (token = ReadToken(in);; token = ReadToken(in)) {
             if (token.endOfFile && token.text.empty())
                 break;
+            // A record the end of the file cuts short is still the user's
+            // text; it is kept rather than dropped.
             RecordParser parser(DATA_F_NAME, static_cast<int>(records.size()) + 1);
             if (token.endOfFile)
                 std::cerr << "Warning: data file " << Quoted(DATA_F_NAME) << ", record "
@@ -302,23 +311,31 @@ void TDreamBase::Load() {
 
 void TDreamBase::Save() {
     // Line breaks are kept as LF in memory; text mode stores them as CR LF.
+    // Names are treated alike, or each run would add a CR to a line break.
     for (TRecord& record : records)
         record.text = platform::FromTextMode(record.text);
+    for (std::string& place : places)
+        place = platform::FromTextMode(place);
+    for (std::string& position : positions)
+        position = platform::FromTextMode(position);
     WriteDataFile(DATA_F_NAME, places, positions, records);
 }
 
 void TDreamBase::Close() {
     if (!iniFile)
         return;
+    dataCreated_ = !workingCopyTaken_;
     Save();
     dataChanged_ = true;
     iniFile.reset();
-    if (!EncryptFile(DATA_F_NAME, password, scheme_))
-        throw platform::IoError(
-            platform::Status::Error("cannot encipher data file " + Quoted(DATA_F_NAME)));
-    // The journal is whole and enciphered again: the working copy has served.
+    EncryptFile(DATA_F_NAME, password, scheme_);  // failures throw
     dataChanged_ = false;
-    Restore();
+    dataCreated_ = false;
+    // The journal is whole and enciphered again. Only now do the backups move
+    // on, so a run that fails leaves them as they were.
+    if (workingCopyTaken_)
+        RotateBackups();
+    Restore();  // the working copy has served
     recovery_.reset();
 }
 

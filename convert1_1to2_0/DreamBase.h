@@ -19,8 +19,8 @@ class JournalError : public std::runtime_error {
 
 // The legacy journal store: the data file "data" in the current folder, with
 // its backups "_data" (as found at the start of the latest run) and "__data"
-// (the one before). Opening deciphers the file in place, rotates the backups
-// and reads it; Close writes it back and enciphers it again.
+// (the one before). Opening deciphers the file in place and reads it; Close
+// writes it back, enciphers it again and only then rotates the backups.
 //
 // While the store is open the data file lies deciphered on disk. The working
 // copy "dataX", taken before anything is changed, stays until Close has
@@ -75,5 +75,6 @@ class TDreamBase {
     CipherScheme scheme_ = CipherScheme::kCurrent;
     bool workingCopyTaken_ = false;
     bool dataChanged_ = false;  // the data file may differ from the working copy
+    bool dataCreated_ = false;  // the data file is being written where there was none
     std::unique_ptr<platform::RecoveryAction> recovery_;
 };

@@ -173,8 +173,10 @@ bool DecryptFile(const std::string& aFileName, const std::string& password,
                 }
             }
             if (accepted) {
-                JC_FATAL_CHECK(env.RenameFile(tmpfName, aFileName).ok(), kRenameCheck, kSource,
-                               312);
+                const Status renamed = env.RenameFile(tmpfName, aFileName);
+                if (!renamed.ok())
+                    env.RemoveFile(tmpfName);  // deciphered text must not linger
+                JC_FATAL_CHECK(renamed.ok(), kRenameCheck, kSource, 312);
                 if (opened != nullptr)
                     *opened = scheme;
                 return true;

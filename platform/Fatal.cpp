@@ -22,10 +22,6 @@ RecoveryAction::~RecoveryAction() {
     actions.erase(std::remove(actions.begin(), actions.end(), this), actions.end());
 }
 
-void RecoveryAction::Dismiss() {
-    active_ = false;
-}
-
 void RunRecoveryActions() {
     const std::vector<RecoveryAction*> actions = LiveActions();
     for (auto it = actions.rbegin(); it != actions.rend(); ++it) {

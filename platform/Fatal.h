@@ -4,17 +4,16 @@
 
 namespace platform {
 
-// While a RecoveryAction is alive, a fatal check or an error that ends the run
-// first calls it, so that no exit path leaves the user's files half done.
-// Actions run newest first, each at most once.
+// While a RecoveryAction is alive, a fatal check calls it before the program
+// stops, so that not even that exit leaves the user's files half done.
+// (Errors that are thrown put things right through destructors.) Actions
+// run newest first, each at most once.
 class RecoveryAction {
   public:
     explicit RecoveryAction(std::function<void()> action);
     ~RecoveryAction();
     RecoveryAction(const RecoveryAction&) = delete;
     RecoveryAction& operator=(const RecoveryAction&) = delete;
-
-    void Dismiss();  // the files are in order again; nothing to do any more
 
   private:
     std::function<void()> action_;

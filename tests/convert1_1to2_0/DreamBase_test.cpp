@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/FaultInjectionEnv.h"
 #include "support/Journals.h"
@@ -202,37 +203,87 @@ TEST_F(DreamBaseTest, DataFileThatIsAFolderIsAnError) {
     }
 }
 
-TEST_F(DreamBaseTest, FailedBackupOfTheWorkingCopyIsFatalAndRestoresTheJournal) {
+// The number of the first logged operation that contains all of `parts`, in
+// a run of `run` over a counting file system.
+uint64_t OperationNumber(const std::function<void()>& run, const std::vector<std::string>& parts) {
+    platform::FaultInjectionEnv counter(platform::Env::Real());
+    {
+        platform::ScopedEnv scoped(counter);
+        run();
+    }
+    for (const std::string& line : counter.Log()) {
+        bool all = true;
+        for (const std::string& part : parts)
+            all = all && line.find(part) != std::string::npos;
+        if (all)
+            return std::stoull(line);
+    }
+    return 0;
+}
+
+TEST_F(DreamBaseTest, FailedBackupOfTheWorkingCopyIsFatalAndKeepsTheJournal) {
     WriteFile(dir.File("data"), kEmptyJournal);
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     const std::string enciphered = ReadFile(dir.File("data"));
-    // Count the operations up to the copy of the working copy to "_data".
-    uint64_t copyToBackup = 0;
-    {
-        platform::FaultInjectionEnv counter(platform::Env::Real());
-        platform::ScopedEnv scoped(counter);
-        auto base = Open("pw");
-        for (const std::string& line : counter.Log()) {
-            if (line.find(" copy ") != std::string::npos &&
-                line.find("-> " + dir.File("_data")) != std::string::npos)
-                copyToBackup = std::stoull(line);
-        }
-        base.reset();
-    }
+    const uint64_t copyToBackup =
+        OperationNumber([&] { Close(Open("pw")); }, {" copy ", "-> " + dir.File("_data")});
     ASSERT_NE(0u, copyToBackup);
-    std::filesystem::remove(dir.File("_data"));  // as before the counted run
+    WriteFile(dir.File("data"), enciphered);  // as before the counted run
+    std::filesystem::remove(dir.File("_data"));
+    std::filesystem::remove(dir.File("ini"));
     EXPECT_EXIT(
         {
             platform::FaultInjectionEnv env(platform::Env::Real());
             env.FailAt(copyToBackup);
             platform::ScopedEnv scoped(env);
-            Open("pw");
+            Close(Open("pw"));
         },
         ::testing::ExitedWithCode(platform::kFatalExitStatus),
         "^Assertion failed: RenameFile\\(\\(DATA_F_NAME\\+\"X\"\\)\\.c_str\\(\\),RESERV_1\\), "
         "file convert1_1to2_0/DreamBase, line 183\n$");
+    // The same journal, enciphered the same way, is in place.
     EXPECT_EQ(enciphered, ReadFile(dir.File("data")));
     EXPECT_FALSE(Exists(dir.File("dataX")));
+}
+
+TEST_F(DreamBaseTest, BackupsMoveOnOnlyWhenTheJournalIsSafelyClosed) {
+    WriteFile(dir.File("data"), kEmptyJournal);
+    ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
+    const std::string enciphered = ReadFile(dir.File("data"));
+    WriteFile(dir.File("_data"), "older");
+    WriteFile(dir.File("__data"), "oldest");
+    Open("pw").reset();  // the run failed before closing
+    EXPECT_EQ("older", ReadFile(dir.File("_data")));
+    EXPECT_EQ("oldest", ReadFile(dir.File("__data")));
+    Close(Open("pw"));
+    EXPECT_EQ(enciphered, ReadFile(dir.File("_data")));
+    EXPECT_EQ("older", ReadFile(dir.File("__data")));
+}
+
+TEST_F(DreamBaseTest, NewJournalThatCannotBeEncipheredIsNotLeftPlain) {
+    const uint64_t encipher =
+        OperationNumber([&] { Close(Open("pw")); }, {" open-write ", dir.File("data__")});
+    ASSERT_NE(0u, encipher);
+    std::filesystem::remove(dir.File("data"));
+    std::filesystem::remove(dir.File("ini"));
+    platform::FaultInjectionEnv env(platform::Env::Real());
+    env.FailAt(encipher);
+    platform::ScopedEnv scoped(env);
+    auto base = Open("pw");
+    EXPECT_THROW(Close(std::move(base)), platform::IoError);
+    // A plain "data" would be refused as a wrong password by every later run.
+    EXPECT_FALSE(Exists(dir.File("data")));
+}
+
+TEST_F(DreamBaseTest, NamesWithLineBreaksKeepThem) {
+    const std::string plain =
+        "0\x02PLACE\x03"
+        "a\r\nb\x02POSITION\x03"
+        "c\r\nd\x02RECORD\x03";
+    WriteFile(dir.File("data"), plain);
+    Close(Open());
+    Close(Open());
+    EXPECT_EQ(plain, Decipher(dir.File("data"), ""));
 }
 
 TEST_F(DreamBaseTest, RecordIndexOutsideTheJournalIsFatal) {

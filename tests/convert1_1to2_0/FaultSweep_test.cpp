@@ -18,6 +18,9 @@ namespace {
 
 const char kPassword[] = "pw";
 
+const char kOlderBackup[] = "the journal as an earlier run found it";
+const char kOldestBackup[] = "the journal as the run before found it";
+
 const char kOldDocument[] =
     "<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<Contents><Clocks/><Types/>"
     "<Places><place>old</place></Places><Positions/><Dreams><Dream><dt>1</dt></Dream></Dreams>"
@@ -52,12 +55,38 @@ class SweepTest : public ::testing::Test {
         WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
         plain_ = Decipher(pristine.File("data"), kPassword);
         WriteFile(pristine.File("data.xml"), kOldDocument);
+        WriteFile(pristine.File("_data"), kOlderBackup);
+        WriteFile(pristine.File("__data"), kOldestBackup);
     }
 
     // A fresh copy of the journal folder.
     void Prepare(const std::string& dir) {
         for (const std::string& name : ListFolder(pristine.path()))
             WriteFile(dir + "/" + name, ReadFile(pristine.File(name)));
+    }
+
+    // A backup goes only by the rotation that makes room for a newer one,
+    // and the rotation begins only once the journal is safely written again.
+    void ExpectBackupsKept(const std::string& dir, const std::string& context) {
+        auto holds = [&](const char* name, const char* bytes) {
+            return Exists(dir + "/" + name) && ReadFile(dir + "/" + name) == bytes;
+        };
+        EXPECT_TRUE(holds("_data", kOlderBackup) || holds("__data", kOlderBackup)) << context;
+        EXPECT_TRUE(holds("__data", kOldestBackup) || holds("__data", kOlderBackup)) << context;
+        if (holds("__data", kOlderBackup)) {
+            // Rotated: so the conversion was complete and the journal written.
+            EXPECT_TRUE(IsJournal(dir + "/data")) << context;
+            EXPECT_GE(DreamsIn(dir + "/data.xml"), 3) << context << ": rotated too early";
+        }
+    }
+
+    static int DreamsIn(const std::string& path) {
+        try {
+            auto document = TXMLDocument::Create(platform::PathToWide(path));
+            return BindContents(*document)->Get_Dreams()->Get_Count();
+        } catch (const XmlError&) {
+            return -1;
+        }
     }
 
     bool IsJournal(const std::string& path) {
@@ -134,6 +163,7 @@ TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
         EXPECT_TRUE(succeeded || reported) << context;
         EXPECT_TRUE(IsJournal(dir.File("data")) || IsJournal(dir.File("_data"))) << context;
         EXPECT_FALSE(LooksPlain(dir.File("data"))) << context;
+        ExpectBackupsKept(dir.path(), context);
         ExpectNoTruncatedFiles(dir.path(), context);
         ExpectLaterRunConverts(dir.path(), context);
         if (HasFailure())
@@ -153,6 +183,7 @@ TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
         const bool plainData = Exists(dir.File("data")) && ReadFile(dir.File("data")) == plain_;
         EXPECT_TRUE(IsJournal(dir.File("data")) || IsJournal(dir.File("_data")) || plainData)
             << context;
+        ExpectBackupsKept(dir.path(), context);
         ExpectNoTruncatedFiles(dir.path(), context);
         ExpectLaterRunConverts(dir.path(), context);
         if (HasFailure())

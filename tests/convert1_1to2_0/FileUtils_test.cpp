@@ -389,6 +389,7 @@ TEST(FileUtilsFaultTest, AFailedRenameIsAFatalCheckAndTheOriginalStays) {
         "^Assertion failed: rename\\(TmpfName,aFileName\\)==0, file convert1_1to2_0/FileUtils, "
         "line 312\n$");
     EXPECT_EQ(enciphered, ReadFile(file));
+    EXPECT_FALSE(Exists(file + "__"));  // the deciphered journal does not linger
 }
 
 TEST(FileUtilsFaultTest, AFailedRemovalOfTheDecipheredTextIsAFatalCheck) {
