@@ -13,6 +13,10 @@
 namespace platform {
 namespace {
 
+// New files may hold the deciphered journal: only their owner may read them
+// until they take the place (and the permissions) of the file they replace.
+constexpr mode_t kPrivate = 0600;
+
 class FileDescriptor {
   public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -107,7 +111,7 @@ class PosixEnv : public Env {
     }
 
     Status OpenForWrite(const std::string& path, std::unique_ptr<WritableFile>* file) override {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivate);
         if (fd < 0)
             return Status::FromErrno("cannot create", path, errno);
         file->reset(new PosixWritableFile(path, fd));
@@ -138,10 +142,14 @@ class PosixEnv : public Env {
         if (in.get() < 0)
             return Status::FromErrno("cannot open", from, errno);
         const std::string temp = to + ".tmp";
-        FileDescriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        FileDescriptor out(
+            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivate));
         if (out.get() < 0)
             return Status::FromErrno("cannot create", temp, errno);
         Status status = CopyContents(in.get(), from, out.get(), temp);
+        struct stat source;
+        if (status.ok() && ::fstat(in.get(), &source) == 0)
+            ::fchmod(out.get(), source.st_mode & 07777);  // a copy keeps the permissions
         if (status.ok() && ::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS)
             status = Status::FromErrno("cannot flush", temp, errno);
         if (out.Release() != 0 && status.ok())
@@ -154,6 +162,11 @@ class PosixEnv : public Env {
     }
 
     Status RenameFile(const std::string& from, const std::string& to) override {
+        // A file that replaces another takes its permissions, so a private
+        // journal stays private and a shared one stays readable.
+        struct stat replaced;
+        if (::stat(to.c_str(), &replaced) == 0)
+            ::chmod(from.c_str(), replaced.st_mode & 07777);
         if (::rename(from.c_str(), to.c_str()) != 0)
             return Status::FromErrno("cannot rename \"" + from + "\" to", to, errno);
         return Status::OK();

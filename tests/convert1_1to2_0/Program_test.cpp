@@ -1,6 +1,7 @@
 // The converter run as a user runs it: in a journal folder, with the password
 // as its argument and standard input closed.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -389,4 +390,16 @@ TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
     ProcessResult run = RunConverter(dir, {"dream"});
     EXPECT_EQ("Done", run.out);
     EXPECT_EQ(4u, ReadDocument(dir).dreams.size());
+}
+
+TEST(ConversionTest, APrivateJournalStaysPrivate) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    ::chmod(dir.File("data").c_str(), 0600);
+    ASSERT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
+    for (const char* name : {"data", "_data"}) {
+        struct stat st {};
+        ASSERT_EQ(0, ::stat(dir.File(name).c_str(), &st));
+        EXPECT_EQ(0600u, st.st_mode & 0777u) << name;
+    }
 }

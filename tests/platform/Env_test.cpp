@@ -1,6 +1,7 @@
 #include "platform/Env.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/FaultInjectionEnv.h"
 #include "support/TestSupport.h"
@@ -102,4 +103,24 @@ TEST(FaultInjectionEnvDeathTest, CrashAfterEndsTheProcessRightAfterTheOperation)
         ::testing::ExitedWithCode(FaultInjectionEnv::kCrashExitStatus), "");
     EXPECT_TRUE(testing_support::Exists(dir.File("made")));
     EXPECT_FALSE(testing_support::Exists(dir.File("never")));
+}
+
+namespace {
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(0, ::stat(path.c_str(), &st)) << path;
+    return st.st_mode & 07777;
+}
+}  // namespace
+
+TEST(EnvTest, NewFilesArePrivateAndReplacementsKeepThePermissions) {
+    TempDir dir;
+    WriteFile(dir.File("journal"), "old");
+    ::chmod(dir.File("journal").c_str(), 0640);
+    ASSERT_TRUE(platform::WriteFileAtomically(Env::Real(), dir.File("journal"), "new").ok());
+    EXPECT_EQ(0640, ModeOf(dir.File("journal")));
+    ASSERT_TRUE(Env::Real().CopyFile(dir.File("journal"), dir.File("backup")).ok());
+    EXPECT_EQ(0640, ModeOf(dir.File("backup")));
+    ASSERT_TRUE(platform::WriteFileAtomically(Env::Real(), dir.File("fresh"), "x").ok());
+    EXPECT_EQ(0600, ModeOf(dir.File("fresh")));
 }
