@@ -11,6 +11,7 @@
 #include "platform/ComponentModel.h"
 #include "platform/Cp1251.h"
 #include "platform/Env.h"
+#include "platform/Fatal.h"
 
 namespace {
 
@@ -23,30 +24,69 @@ int32_t ToListIndex(int32_t number) {
 
 // An existing document is kept as "data.xml.bak" rather than thrown away;
 // the engine then starts a fresh one. When it cannot be moved, the engine
-// opens it and the journal is added to what it holds.
-void SetAsideOldDocument(const std::string& folder) {
-    platform::Env& env = platform::Env::Current();
-    const std::string document = platform::JoinPath(folder, "data.xml");
-    platform::FileKind kind;
-    if (!env.GetFileKind(document, &kind).ok() || kind != platform::FileKind::kFile)
-        return;
-    platform::Status status = env.RenameFile(document, document + ".bak");
-    if (!status.ok())
-        std::cerr << "Warning: " << status.message() << "\n";
-}
+// opens it and the journal is added to what it holds. A run that fails puts
+// the folder back as it was: the old document in its place, or none.
+class OldDocument {
+  public:
+    explicit OldDocument(const std::string& folder)
+        : document_(platform::JoinPath(folder, "data.xml")),
+          backup_(document_ + ".bak"),
+          recovery_([this] { PutBack(); }) {
+        platform::Env& env = platform::Env::Current();
+        platform::FileKind kind;
+        platform::ThrowIfFailed(env.GetFileKind(document_, &kind));
+        state_ = kind == platform::FileKind::kMissing ? kNone : kInPlace;
+        if (kind != platform::FileKind::kFile)
+            return;
+        platform::Status status = env.RenameFile(document_, backup_);
+        if (status.ok())
+            state_ = kSetAside;
+        else
+            std::cerr << "Warning: " << status.message() << "\n";
+    }
+    ~OldDocument() { PutBack(); }
+    OldDocument(const OldDocument&) = delete;
+    OldDocument& operator=(const OldDocument&) = delete;
 
-void CopyPlaces(DreamEngine& engine, const std::vector<std::string>& legacy) {
-    for (int i = 0; i < engine.PlacesCount(); ++i)
-        engine.ClearPlace(i);
-    for (size_t n = legacy.size(); n-- > 0;)
-        engine.GetContents()->Get_Places()->Insert(0, platform::WidenCp1251(legacy[n]));
-}
+    void Keep() { state_ = kKept; }
 
-void CopyPositions(DreamEngine& engine, const std::vector<std::string>& legacy) {
-    for (int i = 0; i < engine.PositionsCount(); ++i)
-        engine.ClearPosition(i);
+  private:
+    void PutBack() {
+        platform::Env& env = platform::Env::Current();
+        platform::Status status;
+        if (state_ == kSetAside)
+            status = env.RenameFile(backup_, document_);
+        else if (state_ == kNone)
+            status = RemoveIfPresent(env, document_);
+        state_ = kKept;
+        if (!status.ok())
+            std::cerr << "Warning: " << status.message() << "\n";
+    }
+    static platform::Status RemoveIfPresent(platform::Env& env, const std::string& path) {
+        platform::FileKind kind;
+        platform::Status status = env.GetFileKind(path, &kind);
+        if (status.ok() && kind == platform::FileKind::kFile)
+            status = env.RemoveFile(path);
+        return status;
+    }
+
+    enum State { kNone, kInPlace, kSetAside, kKept };
+    const std::string document_;
+    const std::string backup_;
+    State state_ = kKept;
+    platform::RecoveryAction recovery_;
+};
+
+// Blanks every entry the document's list holds, in place (dreams refer to
+// entries by position), then puts the legacy entries in front of them, in
+// their legacy order.
+template <class List>
+void CopyList(DreamEngine& engine, int (DreamEngine::*count)(), void (DreamEngine::*clear)(int),
+              List list, const std::vector<std::string>& legacy) {
+    for (int i = 0; i < (engine.*count)(); ++i)
+        (engine.*clear)(i);
     for (size_t n = legacy.size(); n-- > 0;)
-        engine.GetContents()->Get_Positions()->Insert(0, platform::WidenCp1251(legacy[n]));
+        list()->Insert(0, platform::WidenCp1251(legacy[n]));
 }
 
 void CopyRecord(DreamEngine& engine, const TRecord& record) {
@@ -71,17 +111,22 @@ bool ConvertJournal(std::string password) {
     if (!opened)
         return false;
 
-    SetAsideOldDocument(legacy->folder);
+    OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
-    CopyPlaces(*engine, legacy->GetPlaces());
-    CopyPositions(*engine, legacy->GetPositions());
+    CopyList(
+        *engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
+        [&] { return engine->GetContents()->Get_Places(); }, legacy->GetPlaces());
+    CopyList(
+        *engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
+        [&] { return engine->GetContents()->Get_Positions(); }, legacy->GetPositions());
     for (int i = 0; i < legacy->RecordCount(); ++i)
         CopyRecord(*engine, legacy->GetRecord(i));
     engine->Save();
 
-    // The legacy store goes first: it writes the data file back and
-    // enciphers it; then the engine writes its settings.
+    // The legacy store goes first: it writes the data file back, enciphers
+    // it and rotates its backups; then the engine writes its settings.
     legacy->Close();
+    oldDocument.Keep();
     legacy.reset();
     engine.reset();
     return true;

@@ -177,11 +177,14 @@ void TDreamBase::Open(bool& opened) {
 }
 
 TDreamBase::~TDreamBase() {
-    // Still open here means the run is failing: leave the journal as found.
-    if (recovery_) {
-        Restore();
-        recovery_.reset();
-    }
+    // The journal is whole and enciphered again: only now do the backups
+    // move on, so a run that fails leaves them as they were.
+    if (closed_ && workingCopyTaken_)
+        RotateBackups();
+    // Not closed means the run is failing: leave the journal as found.
+    // Closed, this just lets the working copy go.
+    Restore();
+    recovery_.reset();
 }
 
 void TDreamBase::RecoverInterruptedRun() {
@@ -235,9 +238,15 @@ bool TDreamBase::IsPlainFile(const std::string& fileName) const {
 void TDreamBase::RotateBackups() {
     Env& env = Env::Current();
     FileKind kind;
-    ThrowIfFailed(env.GetFileKind(RESERV_1, &kind));
-    if (kind == FileKind::kFile)
-        ThrowIfFailed(env.CopyFile(RESERV_1, RESERV_2));
+    platform::Status status = env.GetFileKind(RESERV_1, &kind);
+    if (status.ok() && kind == FileKind::kFile)
+        status = env.CopyFile(RESERV_1, RESERV_2);
+    if (!status.ok()) {
+        // Going on would overwrite the newer backup before the older one is
+        // saved. The journal itself is safe in the data file.
+        std::cerr << "Warning: the backups were not rotated: " << status.message() << "\n";
+        return;
+    }
     // Each copy replaces its target in one step.
     JC_FATAL_CHECK(env.CopyFile(workingCopy_, RESERV_1).ok(),
                    "RenameFile((DATA_F_NAME+\"X\").c_str(),RESERV_1)", kSource, 183);
@@ -331,12 +340,7 @@ void TDreamBase::Close() {
     EncryptFile(DATA_F_NAME, password, scheme_);  // failures throw
     dataChanged_ = false;
     dataCreated_ = false;
-    // The journal is whole and enciphered again. Only now do the backups move
-    // on, so a run that fails leaves them as they were.
-    if (workingCopyTaken_)
-        RotateBackups();
-    Restore();  // the working copy has served
-    recovery_.reset();
+    closed_ = true;
 }
 
 TRecord TDreamBase::GetRecord(int index) const {

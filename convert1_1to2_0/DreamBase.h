@@ -20,7 +20,8 @@ class JournalError : public std::runtime_error {
 // The legacy journal store: the data file "data" in the current folder, with
 // its backups "_data" (as found at the start of the latest run) and "__data"
 // (the one before). Opening deciphers the file in place and reads it; Close
-// writes it back, enciphers it again and only then rotates the backups.
+// writes it back and enciphers it again; only then, on destruction, do the
+// backups rotate.
 //
 // While the store is open the data file lies deciphered on disk. The working
 // copy "dataX", taken before anything is changed, stays until Close has
@@ -32,7 +33,8 @@ class TDreamBase {
     // when the password does not open the journal. Failures of the file
     // system and unreadable journals throw.
     TDreamBase(std::string password, bool& opened);
-    // Without Close, puts the data file back as it was found.
+    // After Close, rotates the backups. Without Close, puts the data file
+    // back as it was found.
     ~TDreamBase();
     TDreamBase(const TDreamBase&) = delete;
     TDreamBase& operator=(const TDreamBase&) = delete;
@@ -76,5 +78,6 @@ class TDreamBase {
     bool workingCopyTaken_ = false;
     bool dataChanged_ = false;  // the data file may differ from the working copy
     bool dataCreated_ = false;  // the data file is being written where there was none
+    bool closed_ = false;       // written back and enciphered again
     std::unique_ptr<platform::RecoveryAction> recovery_;
 };
