@@ -1,6 +1,9 @@
 #include "convert1_1to2_0/DataFile.h"
 
+#include <iostream>
+
 #include "platform/BufferedIO.h"
+#include "platform/Env.h"
 #include "platform/Numbers.h"
 #include "platform/TextMode.h"
 
@@ -8,6 +11,92 @@ namespace {
 const char kFieldEnd = '\x01';
 const char kItemEnd = '\x02';
 const char kSectionEnd = '\x03';
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// A token of the data file: the bytes up to and including the next item or
+// section end. A final item end is dropped; a final section end is kept.
+struct Token {
+    std::string text;
+    bool endOfFile = false;  // the file ended before a separator
+    bool EndsSection() const { return !text.empty() && text.back() == kSectionEnd; }
+};
+
+Token ReadToken(platform::BufferedReader& in) {
+    Token token;
+    for (;;) {
+        int c = in.Get();
+        if (c < 0) {
+            token.endOfFile = true;
+            return token;
+        }
+        if (c == kItemEnd)
+            return token;
+        token.text.push_back(static_cast<char>(c));
+        if (c == kSectionEnd)
+            return token;
+    }
+}
+
+class RecordParser {
+  public:
+    RecordParser(const std::string& fileName, int number) : fileName_(fileName), number_(number) {}
+
+    // date, clock, place, position, lucid, clarity, text. Each number is read
+    // from its own field, so an unreadable one spoils only itself.
+    TRecord Parse(const std::string& token) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        while (fields.size() < 6) {
+            size_t end = token.find(kFieldEnd, start);
+            if (end == std::string::npos)
+                break;
+            fields.push_back(token.substr(start, end - start));
+            start = end + 1;
+        }
+        TRecord record;
+        if (fields.size() < 6) {
+            fields.push_back(token.substr(start));
+            Warn("has " + std::to_string(fields.size()) + " of its 7 fields; the rest read as 0");
+            fields.resize(7);
+        } else {
+            fields.push_back(token.substr(start));
+        }
+        if (!platform::ParseFloat(fields[0], &record.date))
+            Unreadable("date", fields[0]);
+        record.clock = Int("clock", fields[1]);
+        record.place = Int("place", fields[2]);
+        record.position = Int("position", fields[3]);
+        record.lucid = Int("lucid", fields[4]) != 0;
+        record.clarity = Int("clarity", fields[5]);
+        record.text = fields[6];
+        return record;
+    }
+
+  private:
+    int32_t Int(const char* name, const std::string& field) {
+        int32_t value = 0;
+        if (!platform::ParseInt32(field, &value))
+            Unreadable(name, field);
+        return value;
+    }
+    void Unreadable(const char* name, const std::string& field) {
+        if (!reported_)
+            Warn(std::string(name) + " " + Quoted(field) + " is not a number; read as 0");
+    }
+    void Warn(const std::string& what) {
+        std::cerr << "Warning: data file " << Quoted(fileName_) << ", record " << number_ << ": "
+                  << what << "\n";
+        reported_ = true;
+    }
+
+    const std::string& fileName_;
+    int number_;
+    bool reported_ = false;
+};
+
 }  // namespace
 
 void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
@@ -29,4 +118,39 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
         out.Write(platform::ToTextMode(text));
     }
     out.Commit();
+}
+
+void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std::string>* places,
+                  std::vector<std::string>* positions, std::vector<TRecord>* records) {
+    platform::BufferedReader in(platform::Env::Current(), path);
+    Token token = ReadToken(in);
+    if (!platform::ParseInt32(token.text, statedCount))
+        throw JournalError("data file " + Quoted(path) + ": the record count " +
+                           Quoted(token.text) + " is not a number");
+
+    // The lists are read whatever the count says: a count of 0 does not make
+    // the places and positions of the file disappear.
+    token = ReadToken(in);  // "PLACE"
+    for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+        places->push_back(token.text);
+    if (!token.endOfFile) {
+        for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+            positions->push_back(token.text);
+    }
+    if (!token.endOfFile) {
+        for (token = ReadToken(in);; token = ReadToken(in)) {
+            if (token.endOfFile && token.text.empty())
+                break;
+            // A record the end of the file cuts short is still the user's
+            // text; it is kept rather than dropped.
+            const int number = static_cast<int>(records->size()) + 1;
+            if (token.endOfFile)
+                std::cerr << "Warning: data file " << Quoted(path) << ", record " << number
+                          << ": the file ends inside it; kept as read\n";
+            records->push_back(RecordParser(path, number).Parse(token.text));
+            if (token.endOfFile)
+                break;
+        }
+    }
+    in.Close();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,24 @@ struct TRecord {
     std::string text;  // Windows-1251; lucid passages marked "[OC]" ... "[/OC]"
 };
 
+// A legacy journal that is not fit to be read (empty, a folder, a record count
+// that is not a number). The text names the file and the problem.
+class JournalError : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // The plain legacy data file: the record count, the place list, the position
 // list and the records, with 0x01 ending a field, 0x02 an item and 0x03 a
-// section marker. Written in text mode (every LF stored as CR LF), through a
+// section marker.
+
+// Reads a plain data file. Every record found is read, whatever count the
+// file states; each number comes from its own field, and one that cannot be
+// read becomes 0 with a warning on standard error. A count that is not a
+// number throws JournalError; a file that cannot be read, IoError.
+void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std::string>* places,
+                  std::vector<std::string>* positions, std::vector<TRecord>* records);
+
+// Writes a plain data file in text mode (every LF stored as CR LF), through a
 // temporary file, so the file is never seen half written. Throws IoError.
 void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
                    const std::vector<std::string>& positions, const std::vector<TRecord>& records);

@@ -1,11 +1,9 @@
 #include "convert1_1to2_0/DreamBase.h"
 
-#include <cmath>
 #include <iostream>
 
 #include "platform/BufferedIO.h"
 #include "platform/Env.h"
-#include "platform/Numbers.h"
 #include "platform/Password.h"
 #include "platform/TextMode.h"
 
@@ -15,34 +13,7 @@ using platform::ThrowIfFailed;
 
 namespace {
 
-const char kFieldEnd = '\x01';
-const char kItemEnd = '\x02';
-const char kSectionEnd = '\x03';
 const char* const kSource = "convert1_1to2_0/DreamBase";
-
-// A token of the data file: the bytes up to and including the next item or
-// section end. A final item end is dropped; a final section end is kept.
-struct Token {
-    std::string text;
-    bool endOfFile = false;  // the file ended before a separator
-    bool EndsSection() const { return !text.empty() && text.back() == kSectionEnd; }
-};
-
-Token ReadToken(platform::BufferedReader& in) {
-    Token token;
-    for (;;) {
-        int c = in.Get();
-        if (c < 0) {
-            token.endOfFile = true;
-            return token;
-        }
-        if (c == kItemEnd)
-            return token;
-        token.text.push_back(static_cast<char>(c));
-        if (c == kSectionEnd)
-            return token;
-    }
-}
 
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
@@ -57,63 +28,6 @@ int32_t DayNumber(float date) {
         return INT32_MAX;
     return static_cast<int32_t>(date);
 }
-
-class RecordParser {
-  public:
-    RecordParser(const std::string& fileName, int number) : fileName_(fileName), number_(number) {}
-
-    // date, clock, place, position, lucid, clarity, text. Each number is read
-    // from its own field, so an unreadable one spoils only itself.
-    TRecord Parse(const std::string& token) {
-        std::vector<std::string> fields;
-        size_t start = 0;
-        while (fields.size() < 6) {
-            size_t end = token.find(kFieldEnd, start);
-            if (end == std::string::npos)
-                break;
-            fields.push_back(token.substr(start, end - start));
-            start = end + 1;
-        }
-        TRecord record;
-        if (fields.size() < 6) {
-            fields.push_back(token.substr(start));
-            Warn("has " + std::to_string(fields.size()) + " of its 7 fields; the rest read as 0");
-            fields.resize(7);
-        } else {
-            fields.push_back(token.substr(start));
-        }
-        if (!platform::ParseFloat(fields[0], &record.date))
-            Unreadable("date", fields[0]);
-        record.clock = Int("clock", fields[1]);
-        record.place = Int("place", fields[2]);
-        record.position = Int("position", fields[3]);
-        record.lucid = Int("lucid", fields[4]) != 0;
-        record.clarity = Int("clarity", fields[5]);
-        record.text = fields[6];
-        return record;
-    }
-
-  private:
-    int32_t Int(const char* name, const std::string& field) {
-        int32_t value = 0;
-        if (!platform::ParseInt32(field, &value))
-            Unreadable(name, field);
-        return value;
-    }
-    void Unreadable(const char* name, const std::string& field) {
-        if (!reported_)
-            Warn(std::string(name) + " " + Quoted(field) + " is not a number; read as 0");
-    }
-    void Warn(const std::string& what) {
-        std::cerr << "Warning: data file " << Quoted(fileName_) << ", record " << number_ << ": "
-                  << what << "\n";
-        reported_ = true;
-    }
-
-    const std::string& fileName_;
-    int number_;
-    bool reported_ = false;
-};
 
 bool IsEmptyFile(const std::string& path) {
     platform::BufferedReader in(Env::Current(), path);
@@ -279,39 +193,10 @@ void TDreamBase::Restore() {
 }
 
 void TDreamBase::Load() {
-    platform::BufferedReader in(Env::Current(), DATA_F_NAME);
-    Token token = ReadToken(in);
-    if (!platform::ParseInt32(token.text, &recordCount))
-        throw JournalError("data file " + Quoted(DATA_F_NAME) + ": the record count " +
-                           Quoted(token.text) + " is not a number");
+    ReadDataFile(DATA_F_NAME, &recordCount, &places, &positions, &records);
     currentRecord = recordCount != 0 ? recordCount - 1 : 0;
-
-    // The lists are read whatever the count says: a count of 0 does not make
-    // the places and positions of the file disappear.
-    token = ReadToken(in);  // "PLACE"
-    for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
-        places.push_back(token.text);
-    if (!token.endOfFile) {
-        for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
-            positions.push_back(token.text);
-    }
-    if (!token.endOfFile) {
-        for (token = ReadToken(in);; token = ReadToken(in)) {
-            if (token.endOfFile && token.text.empty())
-                break;
-            // A record the end of the file cuts short is still the user's
-            // text; it is kept rather than dropped.
-            RecordParser parser(DATA_F_NAME, static_cast<int>(records.size()) + 1);
-            if (token.endOfFile)
-                std::cerr << "Warning: data file " << Quoted(DATA_F_NAME) << ", record "
-                          << records.size() + 1 << ": the file ends inside it; kept as read\n";
-            records.push_back(parser.Parse(token.text));
-            dayNumbers.push_back(DayNumber(records.back().date));
-            if (token.endOfFile)
-                break;
-        }
-    }
-    in.Close();
+    for (const TRecord& record : records)
+        dayNumbers.push_back(DayNumber(record.date));
     if (static_cast<int64_t>(records.size()) != recordCount)
         std::cerr << "Warning: data file " << Quoted(DATA_F_NAME) << " states " << recordCount
                   << " records but holds " << records.size() << "; all " << records.size()

@@ -11,12 +11,6 @@
 #include "convert1_1to2_0/IniFile.h"
 #include "platform/Fatal.h"
 
-// A legacy journal that is not fit to be read (empty, a folder, a record count
-// that is not a number). The text names the file and the problem.
-class JournalError : public std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 // The legacy journal store: the data file "data" in the current folder, with
 // its backups "_data" (as found at the start of the latest run) and "__data"
 // (the one before). Opening deciphers the file in place and reads it; Close

@@ -17,10 +17,6 @@ void Warn(const std::string& message) {
     std::fprintf(stderr, "Warning: %s\n", message.c_str());
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Reads the settings text the way the older release's text stream did:
 // white-space separated tokens, numbers and rest-of-line texts after keys.
 class SettingsReader {
@@ -52,14 +48,14 @@ class SettingsReader {
 
   private:
     void SkipSpace() {
-        while (pos_ < text_.size() && IsSpace(text_[pos_]))
+        while (pos_ < text_.size() && platform::IsStreamSpace(text_[pos_]))
             ++pos_;
     }
 
     bool NextWord(std::string* word) {
         SkipSpace();
         size_t start = pos_;
-        while (pos_ < text_.size() && !IsSpace(text_[pos_]))
+        while (pos_ < text_.size() && !platform::IsStreamSpace(text_[pos_]))
             ++pos_;
         word->assign(text_, start, pos_ - start);
         return pos_ > start;
@@ -89,7 +85,7 @@ class SettingsReader {
         const int64_t signedValue = negative ? -magnitude : magnitude;
         if (!digits || overflow || signedValue > INT32_MAX || signedValue < INT32_MIN) {
             size_t end = start;
-            while (end < text_.size() && !IsSpace(text_[end]))
+            while (end < text_.size() && !platform::IsStreamSpace(text_[end]))
                 ++end;
             Warn("\"" + fileName_ + "\": the value of " + key + ", \"" +
                  text_.substr(start, end - start) +

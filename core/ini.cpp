@@ -23,11 +23,6 @@ const std::pair<const char*, const char*> kDefaults[] = {
     {"LucidFontUnderl", "0"},
 };
 
-// The white space that separates keys, as a C stream sees it.
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 void Warn(const std::string& text) {
     std::fflush(stdout);
     std::fprintf(stderr, "Warning: %s\n", text.c_str());
@@ -70,7 +65,7 @@ void TIni::Load() {
 void TIni::Parse(const std::string& text) {
     const size_t end = text.size();
     size_t pos = 0;
-    while (pos < end && IsSpace(text[pos]))
+    while (pos < end && platform::IsStreamSpace(text[pos]))
         ++pos;
     if (pos == end) {
         Trace("ini::TIni:: ini file empty: no data to load\n");
@@ -78,7 +73,7 @@ void TIni::Parse(const std::string& text) {
     }
     while (pos < end) {
         const size_t keyStart = pos;
-        while (pos < end && !IsSpace(text[pos]))
+        while (pos < end && !platform::IsStreamSpace(text[pos]))
             ++pos;
         // A key that the end of the file cuts off, with nothing after it, is
         // not an entry.
@@ -100,7 +95,7 @@ void TIni::Parse(const std::string& text) {
             pos = lineEnd;
         }
         Data[std::move(key)] = std::move(value);
-        while (pos < end && IsSpace(text[pos]))
+        while (pos < end && platform::IsStreamSpace(text[pos]))
             ++pos;
     }
     Trace("ini::TIni:: data from ini loaded\n");

@@ -10,4 +10,9 @@ namespace platform {
 std::string ToTextMode(std::string_view text);
 std::string FromTextMode(std::string_view bytes);
 
+// The white space that separates words, as a C stream reading text sees it.
+inline bool IsStreamSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 }  // namespace platform

@@ -39,37 +39,6 @@ class DreamBaseTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(DreamBaseTest, ReadsListsAndEveryRecordField) {
-    WriteFile(dir.File("data"),
-              "2\x02PLACE\x03p1\x02\x02p3\x02POSITION\x03s1\x02RECORD\x03"
-              "39448.5\x01"
-              "3\x01"
-              "1\x01"
-              "2\x01"
-              "2\x01"
-              "-7\x01"
-              "line\r\nnext\x01x\x02"
-              "7\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01\x02");
-    auto base = Open();
-    EXPECT_EQ((std::vector<std::string>{"p1", "", "p3"}), base->GetPlaces());
-    EXPECT_EQ(std::vector<std::string>{"s1"}, base->GetPositions());
-    ASSERT_EQ(2, base->RecordCount());
-    TRecord r = base->GetRecord(0);
-    EXPECT_EQ(39448.5f, r.date);
-    EXPECT_EQ(3, r.clock);
-    EXPECT_EQ(1, r.place);
-    EXPECT_EQ(2, r.position);
-    EXPECT_TRUE(r.lucid);  // "2" is true
-    EXPECT_EQ(-7, r.clarity);
-    EXPECT_EQ("line\r\nnext\x01x", r.text);  // the text takes the rest, separators and all
-    EXPECT_EQ("", base->GetRecord(1).text);
-}
-
 TEST_F(DreamBaseTest, WritesBackInTextModeWithLucidAsOne) {
     const std::string plain =
         "1\x02PLACE\x03POSITION\x03RECORD\x03"
@@ -113,42 +82,6 @@ TEST_F(DreamBaseTest, PlainFileTestNeedsDigitsFirstAndPlaceEarly) {
         EXPECT_FALSE(opened);
         EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(other.path()));
     }
-}
-
-TEST_F(DreamBaseTest, LastRecordWithoutItsEndIsKeptWithAWarning) {
-    WriteFile(dir.File("data"),
-              "1\x02PLACE\x03POSITION\x03RECORD\x03"
-              "1\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "cut sh");
-    testing::internal::CaptureStderr();
-    auto base = Open();
-    EXPECT_EQ("Warning: data file \"" + dir.File("data") +
-                  "\", record 1: the file ends inside it; kept as read\n",
-              testing::internal::GetCapturedStderr());
-    ASSERT_EQ(1, base->RecordCount());
-    EXPECT_EQ("cut sh", base->GetRecord(0).text);
-}
-
-TEST_F(DreamBaseTest, RecordWithMissingFieldsReadsThemAsZero) {
-    WriteFile(dir.File("data"),
-              "1\x02PLACE\x03POSITION\x03RECORD\x03"
-              "5\x01"
-              "2\x02");
-    testing::internal::CaptureStderr();
-    auto base = Open();
-    EXPECT_EQ("Warning: data file \"" + dir.File("data") +
-                  "\", record 1: has 2 of its 7 fields; the rest read as 0\n",
-              testing::internal::GetCapturedStderr());
-    TRecord r = base->GetRecord(0);
-    EXPECT_EQ(5.0f, r.date);
-    EXPECT_EQ(2, r.clock);
-    EXPECT_EQ(0, r.place);
-    EXPECT_EQ("", r.text);
 }
 
 TEST_F(DreamBaseTest, WithoutADataFileANewEmptyJournalIsWrittenOnClose) {
