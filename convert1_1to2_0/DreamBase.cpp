@@ -67,8 +67,8 @@ void TDreamBase::Open(bool& opened) {
         throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a folder, not a file");
     const std::vector<std::string> spellings = platform::PasswordSpellings(password);
     if (kind == FileKind::kFile) {
-        // An empty data file is no journal. The good copy is in the backups,
-        // and rotating them now would throw it away.
+        // An empty data file is no journal. Converting it would write an
+        // empty journal over it and rotate the good copy out of the backups.
         if (IsEmptyFile(DATA_F_NAME))
             throw JournalError(
                 "data file " + Quoted(DATA_F_NAME) +
