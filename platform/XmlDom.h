@@ -296,7 +296,9 @@ class TXMLNodeCollection : public TXMLNode, public virtual IXMLNodeCollection {
     void SetItemInterface(TXMLItemInterface itemInterface) { itemInterface_ = itemInterface; }
     // A new empty item element at item position `index` (-1 or the count
     // appends it as the last child); "List index out of bounds (%d)" below -1
-    // or above the count.
+    // or above the count. The index counts items, not all child nodes: other
+    // nodes in the list element (a comment, a stray element) must not shift
+    // an entry out of the slot that dreams refer to it by.
     TXMLNode* AddItem(int index);
     TXMLNode* ItemAt(int index);
 
