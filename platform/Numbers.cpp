@@ -1,7 +1,6 @@
 #include "platform/Numbers.h"
 
-#include <langinfo.h>
-#include <locale.h>
+#include "platform/Locale.h"
 
 #include <cctype>
 #include <cerrno>
@@ -14,21 +13,6 @@ namespace platform {
 namespace {
 
 char forcedSeparator = 0;
-
-char LocaleSeparator() {
-    static const char separator = [] {
-        char result = '.';
-        locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
-        if (locale != static_cast<locale_t>(0)) {
-            const char* radix = nl_langinfo_l(RADIXCHAR, locale);
-            if (radix != nullptr && std::strlen(radix) == 1)
-                result = radix[0];
-            freelocale(locale);
-        }
-        return result;
-    }();
-    return separator;
-}
 
 // The text in the "C" locale's form ("." as the separator), or false when it
 // holds anything a decimal number cannot.
@@ -68,7 +52,7 @@ bool ParseCDouble(const std::string& text, double* value) {
 }  // namespace
 
 char DecimalSeparator() {
-    return forcedSeparator != 0 ? forcedSeparator : LocaleSeparator();
+    return forcedSeparator != 0 ? forcedSeparator : LocaleDecimalSeparator();
 }
 
 void SetDecimalSeparatorForTesting(char separator) {
