@@ -104,24 +104,35 @@ void CopyRecord(DreamEngine& engine, const TRecord& record) {
 
 }  // namespace
 
-bool ConvertJournal(std::string password) {
+ConversionReport ConvertJournal(const ConversionOptions& options) {
+    ConversionReport report;
     platform::InitializeComponentModel();
     bool opened = true;
-    auto legacy = std::make_unique<TDreamBase>(std::move(password), opened);
+    auto legacy = std::make_unique<TDreamBase>(options.password, opened);
     if (!opened)
-        return false;
+        return report;
+    report.opened = true;
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
+    const std::vector<std::string> places = legacy->GetPlaces();
+    const std::vector<std::string> positions = legacy->GetPositions();
     CopyList(
         *engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
-        [&] { return engine->GetContents()->Get_Places(); }, legacy->GetPlaces());
+        [&] { return engine->GetContents()->Get_Places(); }, places);
     CopyList(
         *engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
-        [&] { return engine->GetContents()->Get_Positions(); }, legacy->GetPositions());
-    for (int i = 0; i < legacy->RecordCount(); ++i)
-        CopyRecord(*engine, legacy->GetRecord(i));
+        [&] { return engine->GetContents()->Get_Positions(); }, positions);
+    for (int i = 0; i < legacy->RecordCount(); ++i) {
+        const TRecord record = legacy->GetRecord(i);
+        CopyRecord(*engine, record);
+        report.lucidDreams += record.lucid ? 1 : 0;
+    }
     engine->Save();
+    report.dreams = legacy->RecordCount();
+    report.places = static_cast<int>(places.size());
+    report.positions = static_cast<int>(positions.size());
+    report.documentPath = platform::JoinPath(engine->GetFolder(), "data.xml");
 
     // The legacy store goes first: it writes the data file back, enciphers
     // it and rotates its backups; then the engine writes its settings.
@@ -129,5 +140,11 @@ bool ConvertJournal(std::string password) {
     oldDocument.Keep();
     legacy.reset();
     engine.reset();
-    return true;
+    return report;
+}
+
+bool ConvertJournal(std::string password) {
+    ConversionOptions options;
+    options.password = std::move(password);
+    return ConvertJournal(options).opened;
 }

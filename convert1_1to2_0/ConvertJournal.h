@@ -1,9 +1,37 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
+// What the user asked for.
+struct ConversionOptions {
+    // The password as given on the command line (or typed at the prompt);
+    // empty when none was given.
+    std::string password;
+    // The Windows code page the legacy texts were written in.
+    int codePage = 1251;
+    // Asks the user for the password; false when there is no one to ask (no
+    // terminal) or the answer could not be read. Called at most once, only
+    // when no password was given and the empty one does not open the journal.
+    std::function<bool(std::string* password)> askPassword;
+};
+
+// What a run did, for the summary the program prints.
+struct ConversionReport {
+    bool opened = false;  // false: the password did not open the journal
+    int dreams = 0;
+    int lucidDreams = 0;
+    int places = 0;
+    int positions = 0;
+    std::string documentPath;  // the new document
+    std::string setAsidePath;  // where an earlier document was kept, or empty
+};
+
 // Converts the legacy journal in the current folder into "data.xml" there.
-// False when the password does not open the journal ("Wrong password!" has
-// been written then, and nothing was changed). Other failures throw, after
-// the legacy data file has been put back as it was found.
+// `opened` is false when the password does not open the journal ("Wrong
+// password!" has been written then, and nothing was changed). Other failures
+// throw, after the folder has been put back as it was found.
+ConversionReport ConvertJournal(const ConversionOptions& options);
+
+// The same with only a password; true when the journal was opened.
 bool ConvertJournal(std::string password);
