@@ -7,4 +7,8 @@ namespace platform {
 // Windows. '.' when nothing says otherwise.
 char LocaleDecimalSeparator();
 
+// The code page 8-bit texts of the system are in: the system's ANSI code page
+// on Windows (GetACP), Windows-1251 elsewhere.
+int SystemAnsiCodePage();
+
 }  // namespace platform

@@ -22,4 +22,9 @@ char LocaleDecimalSeparator() {
     return separator;
 }
 
+int SystemAnsiCodePage() {
+    // No system code page here: the journals come from Cyrillic Windows.
+    return 1251;
+}
+
 }  // namespace platform
