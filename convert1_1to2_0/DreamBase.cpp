@@ -40,7 +40,7 @@ bool IsEmptyFile(const std::string& path) {
 
 TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(password)) {
     Env& env = Env::Current();
-    ThrowIfFailed(env.GetCurrentDirectory(&folder));
+    ThrowIfFailed(env.GetCurrentDir(&folder));
     DATA_F_NAME = platform::JoinPath(folder, "data");
     RESERV_1 = platform::JoinPath(folder, "_data");
     RESERV_2 = platform::JoinPath(folder, "__data");
@@ -73,7 +73,7 @@ void TDreamBase::Open(bool& opened) {
             throw JournalError(
                 "data file " + Quoted(DATA_F_NAME) +
                 " is empty; the backups \"_data\" and \"__data\" may hold the journal");
-        ThrowIfFailed(env.CopyFile(DATA_F_NAME, workingCopy_));
+        ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_));
         workingCopyTaken_ = true;
         if (!GainAccess(spellings)) {
             std::cout << "Wrong password!\n";
@@ -154,7 +154,7 @@ void TDreamBase::RotateBackups() {
     FileKind kind;
     platform::Status status = env.GetFileKind(RESERV_1, &kind);
     if (status.ok() && kind == FileKind::kFile)
-        status = env.CopyFile(RESERV_1, RESERV_2);
+        status = platform::CopyWholeFile(env, RESERV_1, RESERV_2);
     if (!status.ok()) {
         // Going on would overwrite the newer backup before the older one is
         // saved. The journal itself is safe in the data file.
@@ -162,7 +162,7 @@ void TDreamBase::RotateBackups() {
         return;
     }
     // Each copy replaces its target in one step.
-    JC_FATAL_CHECK(env.CopyFile(workingCopy_, RESERV_1).ok(),
+    JC_FATAL_CHECK(platform::CopyWholeFile(env, workingCopy_, RESERV_1).ok(),
                    "RenameFile((DATA_F_NAME+\"X\").c_str(),RESERV_1)", kSource, 183);
 }
 

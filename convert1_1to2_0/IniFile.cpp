@@ -153,7 +153,7 @@ TIniFile::TIniFile(std::string folder)
     if (kind == platform::FileKind::kMissing) {
         // The older release expects the file to be there from now on.
         std::unique_ptr<platform::WritableFile> file;
-        status = env.OpenForWrite(FileName, &file);
+        status = env.CreateNew(FileName, &file);
         if (status.ok())
             status = file->Close();
         if (!status.ok())

@@ -31,8 +31,8 @@ void BufferedReader::Close() {
 }
 
 AtomicFileWriter::AtomicFileWriter(Env& env, const std::string& path)
-    : env_(env), path_(path), temp_(path + ".tmp"), buffer_(kBufferSize) {
-    ThrowIfFailed(env_.OpenForWrite(temp_, &file_));
+    : env_(env), path_(path), buffer_(kBufferSize) {
+    ThrowIfFailed(env_.CreateTemp(path, &temp_, &file_));
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -69,7 +69,9 @@ void AtomicFileWriter::Commit() {
         ThrowIfFailed(closed);
     }
     file_.reset();
-    Status renamed = env_.RenameFile(temp_, path_);
+    Status renamed = TakeOwnershipOf(env_, temp_, path_);
+    if (renamed.ok())
+        renamed = env_.RenameFile(temp_, path_);
     if (!renamed.ok()) {
         env_.RemoveFile(temp_);
         ThrowIfFailed(renamed);

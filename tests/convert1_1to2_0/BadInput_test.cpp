@@ -202,7 +202,7 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
          [](const std::string& d) { WriteData(d, kSmallJournal); },
          {},
          Expect::kError,
-         "cannot copy",
+         "cannot create a temporary file for",
          true},
         {"data.xml is a folder",
          [](const std::string& d) {

@@ -159,7 +159,7 @@ TEST_F(DreamBaseTest, FailedBackupOfTheWorkingCopyIsFatalAndKeepsTheJournal) {
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     const std::string enciphered = ReadFile(dir.File("data"));
     const uint64_t copyToBackup =
-        OperationNumber([&] { Close(Open("pw")); }, {" copy ", "-> " + dir.File("_data")});
+        OperationNumber([&] { Close(Open("pw")); }, {" rename ", "-> " + dir.File("_data")});
     ASSERT_NE(0u, copyToBackup);
     WriteFile(dir.File("data"), enciphered);  // as before the counted run
     std::filesystem::remove(dir.File("_data"));
@@ -195,7 +195,7 @@ TEST_F(DreamBaseTest, BackupsMoveOnOnlyWhenTheJournalIsSafelyClosed) {
 
 TEST_F(DreamBaseTest, NewJournalThatCannotBeEncipheredIsNotLeftPlain) {
     const uint64_t encipher =
-        OperationNumber([&] { Close(Open("pw")); }, {" open-write ", dir.File("data__")});
+        OperationNumber([&] { Close(Open("pw")); }, {" create-temp ", dir.File("data__")});
     ASSERT_NE(0u, encipher);
     std::filesystem::remove(dir.File("data"));
     std::filesystem::remove(dir.File("ini"));
