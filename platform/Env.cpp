@@ -57,6 +57,31 @@ Status ReadWholeFile(Env& env, const std::string& path, std::string* contents) {
     return file->Close();
 }
 
+Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::string* contents) {
+    contents->clear();
+    std::unique_ptr<ReadableFile> file;
+    Status status = env.OpenForRead(path, &file);
+    if (!status.ok())
+        return status;
+    std::unique_ptr<char[]> buffer(new char[limit + 1]);
+    size_t total = 0;
+    // One byte more than allowed tells a file that is too large.
+    while (total <= limit) {
+        size_t got = 0;
+        status = file->Read(buffer.get() + total, limit + 1 - total, &got);
+        if (!status.ok())
+            return status;
+        if (got == 0)
+            break;
+        total += got;
+    }
+    if (total > limit)
+        return Status::Error("cannot read \"" + path + "\": larger than " + std::to_string(limit) +
+                             " bytes, which no such file is");
+    contents->assign(buffer.get(), total);
+    return file->Close();
+}
+
 Status TakeOwnershipOf(Env& env, const std::string& temp, const std::string& target) {
     FileKind kind;
     Status status = env.GetFileKind(target, &kind);

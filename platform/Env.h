@@ -93,6 +93,10 @@ class Env {
     // Atomically puts `from` in the place of `to` (a link at `to` is replaced
     // itself). `from` keeps its own ownership and permissions.
     virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
+    // Renames `from` to `to` only if nothing stands at `to`; *exists tells
+    // when something did (the status is then a failure saying so).
+    virtual Status RenameNoReplace(const std::string& from, const std::string& to,
+                                   bool* exists) = 0;
     virtual Status RemoveFile(const std::string& path) = 0;
     virtual Status GetOwnership(const std::string& path, FileOwnership* ownership) = 0;
     virtual Status SetOwnership(const std::string& path, const FileOwnership& ownership) = 0;
@@ -127,6 +131,9 @@ class ScopedEnv {
 
 // Whole-file helpers built on the operations above.
 Status ReadWholeFile(Env& env, const std::string& path, std::string* contents);
+// The same for a file that must be small (settings): one larger than
+// `limit` bytes is refused with a status that says so, before it is read.
+Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::string* contents);
 // Writes through a temporary file beside `path` and renames it over `path`,
 // so that readers see the old contents or the new, never a part. A file that
 // is replaced passes its ownership and permissions on; a new one is private.

@@ -165,6 +165,16 @@ Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string&
     return status;
 }
 
+Status FaultInjectionEnv::RenameNoReplace(const std::string& from, const std::string& to,
+                                          bool* exists) {
+    *exists = false;
+    Status status = Begin("rename-new", from + " -> " + to, true)
+                        ? Injected("rename", from)
+                        : base_.RenameNoReplace(from, to, exists);
+    End();
+    return status;
+}
+
 Status FaultInjectionEnv::RemoveFile(const std::string& path) {
     Status status = Begin("remove", path, true) ? Injected("delete", path) : base_.RemoveFile(path);
     End();

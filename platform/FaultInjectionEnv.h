@@ -40,6 +40,7 @@ class FaultInjectionEnv : public Env {
     Status CreateDir(const std::string& path) override;
     Status ListDir(const std::string& path, std::vector<std::string>* names) override;
     Status RenameFile(const std::string& from, const std::string& to) override;
+    Status RenameNoReplace(const std::string& from, const std::string& to, bool* exists) override;
     Status RemoveFile(const std::string& path) override;
     Status GetOwnership(const std::string& path, FileOwnership* ownership) override;
     Status SetOwnership(const std::string& path, const FileOwnership& ownership) override;

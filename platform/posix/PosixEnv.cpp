@@ -235,6 +235,23 @@ class PosixEnv : public Env {
         return Status::OK();
     }
 
+    Status RenameNoReplace(const std::string& from, const std::string& to, bool* exists) override {
+        *exists = false;
+        int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system that cannot do it in one step: a second name
+            // (which fails when the name is taken), then the first goes.
+            result = ::link(from.c_str(), to.c_str());
+            if (result == 0)
+                ::unlink(from.c_str());
+        }
+        if (result != 0) {
+            *exists = errno == EEXIST;
+            return Status::FromErrno("cannot rename \"" + from + "\" to", to, errno);
+        }
+        return Status::OK();
+    }
+
     Status RemoveFile(const std::string& path) override {
         if (::unlink(path.c_str()) != 0)
             return Status::FromErrno("cannot delete", path, errno);

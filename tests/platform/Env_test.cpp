@@ -159,8 +159,14 @@ TEST(EnvTest, NothingCreatedFollowsALinkAndNothingOddIsOpened) {
     EXPECT_FALSE(Env::Real().CreateNew(dir.File("link"), &out).ok());
     EXPECT_FALSE(Env::Real().CreateNew(dir.File("dangling"), &out).ok());
     EXPECT_FALSE(testing_support::Exists(elsewhere.File("none")));
-    // A rename replaces the link itself, never what it points at.
+    // A rename replaces the link itself, never what it points at; one that
+    // must not replace anything does not.
     WriteFile(dir.File("new"), "mine");
+    bool exists = false;
+    EXPECT_FALSE(Env::Real().RenameNoReplace(dir.File("new"), dir.File("dangling"), &exists).ok());
+    EXPECT_TRUE(exists);
+    ASSERT_TRUE(Env::Real().RenameNoReplace(dir.File("new"), dir.File("moved"), &exists).ok());
+    ASSERT_TRUE(Env::Real().RenameFile(dir.File("moved"), dir.File("new")).ok());
     ASSERT_TRUE(Env::Real().RenameFile(dir.File("new"), dir.File("link")).ok());
     EXPECT_EQ("not yours", ReadFile(elsewhere.File("target")));
 
