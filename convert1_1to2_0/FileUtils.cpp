@@ -188,6 +188,30 @@ bool EncryptFile(const std::string& aFileName, const std::string& password, Ciph
     return true;
 }
 
+bool DecipherText(const std::string& cipherText, const std::string& password,
+                  const std::function<bool(const std::string& plain)>& accept, std::string* plain,
+                  CipherScheme* opened) {
+    if (cipherText.empty() || cipherText.size() % Rc2Cbc::kBlockSize != 0)
+        return false;  // no key gives whole blocks
+    const Md5Digest hash = HashPassword(password);
+    for (CipherScheme scheme :
+         {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
+        std::unique_ptr<Rc2Cbc> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
+        plain->assign(cipherText.size() + Rc2Cbc::kBlockSize, '\0');
+        size_t written = 0, last = 0;
+        if (!cipher->Update(cipherText.data(), cipherText.size(), &(*plain)[0], &written).ok() ||
+            !cipher->Final(&(*plain)[written], &last).ok())
+            continue;
+        plain->resize(written + last);
+        if (!accept || accept(*plain)) {
+            *opened = scheme;
+            return true;
+        }
+    }
+    plain->clear();
+    return false;
+}
+
 bool DecryptFile(const std::string& aFileName, const std::string& password,
                  const PlainTextCheck& accept, CipherScheme* opened) {
     const Md5Digest hash = HashPassword(password);

@@ -50,3 +50,10 @@ bool EncryptFile(const std::string& aFileName, const std::string& password,
 // platform::IoError, with aFileName as it was.
 bool DecryptFile(const std::string& aFileName, const std::string& password,
                  const PlainTextCheck& accept = nullptr, CipherScheme* opened = nullptr);
+
+// Deciphers `cipherText` (a whole enciphered file) in memory, trying the
+// schemes as DecryptFile does; `accept` (when given) judges each candidate
+// text. False for a wrong password.
+bool DecipherText(const std::string& cipherText, const std::string& password,
+                  const std::function<bool(const std::string& plain)>& accept, std::string* plain,
+                  CipherScheme* opened);

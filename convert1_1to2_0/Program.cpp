@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert1_1to2_0/ConvertJournal.h"
+#include "platform/Interrupt.h"
 
 int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream& out,
                std::ostream& err) {
@@ -12,6 +13,15 @@ int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream
     try {
         if (!ConvertJournal(password))
             out << "Error converting file\n";
+    } catch (const platform::Interrupted& interrupted) {
+        out.flush();
+        err << "Stopped: " << interrupted.what() << ". The journal is as it was found.\n";
+        return interrupted.exitStatus();
+    } catch (const ConversionUnfinished& error) {
+        out.flush();
+        err << "Error: " << error.what() << "\n";
+        err << "The journal was converted all the same.\n";
+        return 1;
     } catch (const std::exception& error) {
         // The stores have put the legacy journal back by now.
         out.flush();

@@ -159,6 +159,10 @@ void DreamEngine::CreateDocument() {
         throw DreamEngineError(status.message());
 }
 
+void DreamEngine::DiscardSettings() {
+    ini_->Discard();
+}
+
 void DreamEngine::Save() {
     document_->SaveToFile(platform::PathToWide(DocumentPath()));
 }

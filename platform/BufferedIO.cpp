@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/Interrupt.h"
+
 namespace platform {
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
@@ -15,6 +17,7 @@ BufferedReader::BufferedReader(Env& env, const std::string& path)
 bool BufferedReader::Refill() {
     if (!file_)
         return false;
+    CheckForInterrupt();
     size_t got = 0;
     ThrowIfFailed(file_->Read(buffer_.data(), buffer_.size(), &got));
     next_ = 0;
@@ -55,6 +58,7 @@ void AtomicFileWriter::Write(const char* data, size_t n) {
 }
 
 void AtomicFileWriter::Drain() {
+    CheckForInterrupt();
     ThrowIfFailed(file_->Write(buffer_.data(), used_));
     used_ = 0;
 }

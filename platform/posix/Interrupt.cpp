@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <exception>
 #include <string>
 
 namespace platform {
@@ -46,6 +47,10 @@ InterruptHandling::InterruptHandling() {
 InterruptHandling::~InterruptHandling() {
     for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
         sigaction(kSignals[i], &previous[i], nullptr);
+    // A signal that came after the last interruption point, when the work
+    // was past undoing, takes its usual course now that the work is done.
+    if (pending != 0 && std::uncaught_exceptions() == 0)
+        raise(pending);
 }
 
 Interrupted::Interrupted(int signal)

@@ -234,7 +234,8 @@ TEST(ConversionTest, AnExistingDocumentIsKeptAsBackup) {
     WriteFile(dir.File("data.xml"), "an older document");
     WriteFile(dir.File("data.xml.bak"), "an even older one");
     ASSERT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
-    EXPECT_EQ("an older document", ReadFile(dir.File("data.xml.bak")));
+    EXPECT_EQ("an even older one", ReadFile(dir.File("data.xml.bak")));
+    EXPECT_EQ("an older document", ReadFile(dir.File("data.xml.1.bak")));
     EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size());
 }
 
