@@ -10,9 +10,14 @@
 int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream& out,
                std::ostream& err) {
     const std::string password = argc > 1 ? argv[1] : "";
+    // A wrong password is a failure a script must be able to tell.
+    const int kWrongPasswordStatus = 2;
+    int status = 0;
     try {
-        if (!ConvertJournal(password))
+        if (!ConvertJournal(password)) {
             out << "Error converting file\n";
+            status = kWrongPasswordStatus;
+        }
     } catch (const platform::Interrupted& interrupted) {
         out.flush();
         err << "Stopped: " << interrupted.what() << ". The journal is as it was found.\n";
@@ -33,5 +38,5 @@ int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream
     out.flush();
     char c;
     in >> c;
-    return 0;
+    return status;
 }

@@ -2,6 +2,7 @@
 // with the process stopped dead after each operation in turn. Whatever
 // happens, the journal must survive and a later run must convert it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core/DreamBinding.h"
 #include "platform/FaultInjectionEnv.h"
@@ -53,6 +54,7 @@ class SweepTest : public ::testing::Test {
   protected:
     void SetUp() override {
         WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
+        ::chmod(pristine.File("data").c_str(), 0644);
         plain_ = Decipher(pristine.File("data"), kPassword);
         WriteFile(pristine.File("data.xml"), kOldDocument);
         WriteFile(pristine.File("_data"), kOlderBackup);
@@ -61,8 +63,10 @@ class SweepTest : public ::testing::Test {
 
     // A fresh copy of the journal folder.
     void Prepare(const std::string& dir) {
-        for (const std::string& name : ListFolder(pristine.path()))
+        for (const std::string& name : ListFolder(pristine.path())) {
             WriteFile(dir + "/" + name, ReadFile(pristine.File(name)));
+            ::chmod((dir + "/" + name).c_str(), 0644);
+        }
     }
 
     // A backup goes only by the rotation that makes room for a newer one,
@@ -118,6 +122,21 @@ class SweepTest : public ::testing::Test {
             const std::string ini = ReadFile(dir + "/ini.txt");
             EXPECT_NE(std::string::npos, ini.find("LucidFontUnderl 0\r\n")) << context;
             EXPECT_NE(std::string::npos, ini.find("DreamFontBold 0\r\n")) << context;
+        }
+    }
+
+    // Wherever the deciphered journal lies, only its owner may read it (the
+    // journal itself is readable by others here).
+    void ExpectDecipheredTextPrivate(const std::string& dir, const std::string& context) {
+        for (const std::string& name : ListFolder(dir)) {
+            const std::string path = dir + "/" + name;
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            const std::string bytes = ReadFile(path);
+            if (bytes.size() >= 15 && plain_.compare(0, 15, bytes, 0, 15) == 0) {
+                EXPECT_EQ(0u, st.st_mode & 077u) << name << ": " << context;
+            }
         }
     }
 
@@ -216,6 +235,7 @@ TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
             << context;
         ExpectBackupsKept(dir.path(), context);
         ExpectNoTruncatedFiles(dir.path(), context);
+        ExpectDecipheredTextPrivate(dir.path(), context);
         ExpectLaterRunConverts(dir.path(), context);
         if (HasFailure())
             break;

@@ -165,7 +165,7 @@ TEST(ConversionTest, WrongPasswordChangesNothing) {
         WriteFile(dir.File("data.xml"), "<Contents/>");
         const auto before = Snapshot(dir.path());
         ProcessResult run = RunConverter(dir.path(), {wrong});
-        EXPECT_EQ(0, run.exitStatus);
+        EXPECT_EQ(2, run.exitStatus);
         EXPECT_EQ(kWrongPasswordOutput, run.out);
         EXPECT_EQ("", run.err);
         EXPECT_EQ(before, Snapshot(dir.path())) << wrong;
