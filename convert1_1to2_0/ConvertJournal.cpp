@@ -12,6 +12,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Env.h"
 #include "platform/Fatal.h"
+#include "platform/Numbers.h"
 
 namespace {
 
@@ -112,6 +113,8 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     if (!opened)
         return report;
     report.opened = true;
+    // Dates go into the document as the journal's own Windows wrote them.
+    platform::ScopedDecimalSeparator separator(legacy->DecimalSeparator());
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);

@@ -31,6 +31,10 @@ struct ConversionReport {
 // `opened` is false when the password does not open the journal ("Wrong
 // password!" has been written then, and nothing was changed). Other failures
 // throw, after the folder has been put back as it was found.
+//
+// The document's dates are written with the decimal separator the legacy
+// data file shows (the locale's when it shows none), so the newer release,
+// reading with the same Windows settings, reads them back.
 ConversionReport ConvertJournal(const ConversionOptions& options);
 
 // The same with only a password; true when the journal was opened.

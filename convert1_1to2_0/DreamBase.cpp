@@ -193,7 +193,7 @@ void TDreamBase::Restore() {
 }
 
 void TDreamBase::Load() {
-    ReadDataFile(DATA_F_NAME, &recordCount, &places, &positions, &records);
+    ReadDataFile(DATA_F_NAME, &recordCount, &places, &positions, &records, &decimalSeparator_);
     currentRecord = recordCount != 0 ? recordCount - 1 : 0;
     for (const TRecord& record : records)
         dayNumbers.push_back(DayNumber(record.date));
@@ -212,7 +212,9 @@ void TDreamBase::Save() {
         place = platform::FromTextMode(place);
     for (std::string& position : positions)
         position = platform::FromTextMode(position);
-    WriteDataFile(DATA_F_NAME, places, positions, records);
+    // The dates go back with the separator they were found with, so an
+    // unchanged journal comes back byte for byte under any locale.
+    WriteDataFile(DATA_F_NAME, places, positions, records, decimalSeparator_);
 }
 
 void TDreamBase::Close() {

@@ -42,6 +42,9 @@ class TDreamBase {
     // The records actually read, whatever count the file states.
     int RecordCount() const { return static_cast<int>(records.size()); }
     TRecord GetRecord(int index) const;
+    // The decimal separator the data file's dates were found written with,
+    // or 0 when none showed one. Close writes them back with it.
+    char DecimalSeparator() const { return decimalSeparator_; }
 
     std::string folder;
 
@@ -64,6 +67,7 @@ class TDreamBase {
     std::vector<std::string> positions;
     std::vector<TRecord> records;
     std::unique_ptr<TIniFile> iniFile;
+    char decimalSeparator_ = 0;
 
     std::string RESERV_1;
     std::string RESERV_2;
