@@ -3,13 +3,15 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 
+#include "convert1_1to2_0/CodePageCheck.h"
 #include "convert1_1to2_0/DreamBase.h"
 #include "convert1_1to2_0/LucidMarkers.h"
 #include "core/DreamBinding.h"
 #include "core/dream.h"
+#include "platform/CodePage.h"
 #include "platform/ComponentModel.h"
-#include "platform/Cp1251.h"
 #include "platform/Env.h"
 #include "platform/Fatal.h"
 #include "platform/Numbers.h"
@@ -83,14 +85,15 @@ class OldDocument {
 // their legacy order.
 template <class List>
 void CopyList(DreamEngine& engine, int (DreamEngine::*count)(), void (DreamEngine::*clear)(int),
-              List list, const std::vector<std::string>& legacy) {
+              List list, const std::vector<std::string>& legacy, int codePage) {
     for (int i = 0; i < (engine.*count)(); ++i)
         (engine.*clear)(i);
     for (size_t n = legacy.size(); n-- > 0;)
-        list()->Insert(0, platform::WidenCp1251(legacy[n]));
+        list()->Insert(0, platform::WidenCodePage(legacy[n], codePage));
 }
 
-void CopyRecord(DreamEngine& engine, const TRecord& record) {
+// Returns the record's text as the document holds it.
+std::u16string CopyRecord(DreamEngine& engine, const TRecord& record, int codePage) {
     IXMLDreamTypePtr dream = engine.GetContents()->Get_Dreams()->Add();
     dream->Set_Dt(static_cast<double>(record.date));
     dream->Set_Clock(record.clock);
@@ -100,21 +103,37 @@ void CopyRecord(DreamEngine& engine, const TRecord& record) {
     dream->Set_Position(ToListIndex(record.position));
     dream->Set_Duration(0);
     dream->Set_Clarity(record.clarity);
-    dream->Set_Text(platform::WidenCp1251(ConvertLucidMarkers(record.text)));
+    std::u16string text = platform::WidenCodePage(ConvertLucidMarkers(record.text), codePage);
+    dream->Set_Text(text);
+    return text;
+}
+
+void CheckCodePage(int codePage) {
+    if (platform::IsSupportedCodePage(codePage))
+        return;
+    std::string pages;
+    for (int page : platform::SupportedCodePages())
+        pages += (pages.empty() ? "" : ", ") + std::to_string(page);
+    throw std::invalid_argument("code page " + std::to_string(codePage) +
+                                " is not supported; use one of " + pages);
 }
 
 }  // namespace
 
 ConversionReport ConvertJournal(const ConversionOptions& options) {
+    CheckCodePage(options.codePage);
     ConversionReport report;
     platform::InitializeComponentModel();
     bool opened = true;
-    auto legacy = std::make_unique<TDreamBase>(options.password, opened);
+    auto legacy = std::make_unique<TDreamBase>(options.password, opened, options.codePage);
     if (!opened)
         return report;
     report.opened = true;
     // Dates go into the document as the journal's own Windows wrote them.
     platform::ScopedDecimalSeparator separator(legacy->DecimalSeparator());
+    // Only a code page the user did not name is in doubt.
+    const bool checkCodePage = !options.codePageChosen && options.codePage == 1251;
+    CodePageCheck codePageCheck;
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
@@ -122,13 +141,15 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     const std::vector<std::string> positions = legacy->GetPositions();
     CopyList(
         *engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
-        [&] { return engine->GetContents()->Get_Places(); }, places);
+        [&] { return engine->GetContents()->Get_Places(); }, places, options.codePage);
     CopyList(
         *engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
-        [&] { return engine->GetContents()->Get_Positions(); }, positions);
+        [&] { return engine->GetContents()->Get_Positions(); }, positions, options.codePage);
     for (int i = 0; i < legacy->RecordCount(); ++i) {
         const TRecord record = legacy->GetRecord(i);
-        CopyRecord(*engine, record);
+        const std::u16string text = CopyRecord(*engine, record, options.codePage);
+        if (checkCodePage)
+            codePageCheck.CheckRecord(text);
         report.lucidDreams += record.lucid ? 1 : 0;
     }
     engine->Save();
@@ -143,6 +164,8 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     oldDocument.Keep();
     legacy.reset();
     engine.reset();
+    // The output stands either way; the user decides whether to run again.
+    std::cerr << codePageCheck.Warning();
     return report;
 }
 

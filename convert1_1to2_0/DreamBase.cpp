@@ -38,7 +38,8 @@ bool IsEmptyFile(const std::string& path) {
 
 }  // namespace
 
-TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(password)) {
+TDreamBase::TDreamBase(std::string password, bool& opened, int codePage)
+    : password(std::move(password)), codePage_(codePage) {
     Env& env = Env::Current();
     ThrowIfFailed(env.GetCurrentDirectory(&folder));
     DATA_F_NAME = platform::JoinPath(folder, "data");
@@ -65,7 +66,7 @@ void TDreamBase::Open(bool& opened) {
     ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
     if (kind == FileKind::kDirectory)
         throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a folder, not a file");
-    const std::vector<std::string> spellings = platform::PasswordSpellings(password);
+    const std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
     if (kind == FileKind::kFile) {
         // An empty data file is no journal. Converting it would write an
         // empty journal over it and rotate the good copy out of the backups.

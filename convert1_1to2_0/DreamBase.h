@@ -25,8 +25,9 @@ class TDreamBase {
   public:
     // `opened` is set to false, after "Wrong password!" on standard output,
     // when the password does not open the journal. Failures of the file
-    // system and unreadable journals throw.
-    TDreamBase(std::string password, bool& opened);
+    // system and unreadable journals throw. `codePage` is the one the
+    // journal's Windows used: a password typed as UTF-8 is tried in it first.
+    TDreamBase(std::string password, bool& opened, int codePage = 1251);
     // After Close, rotates the backups. Without Close, puts the data file
     // back as it was found.
     ~TDreamBase();
@@ -67,6 +68,7 @@ class TDreamBase {
     std::vector<std::string> positions;
     std::vector<TRecord> records;
     std::unique_ptr<TIniFile> iniFile;
+    int codePage_;
     char decimalSeparator_ = 0;
 
     std::string RESERV_1;

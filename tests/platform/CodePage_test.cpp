@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/Cp1251.h"
+#include "platform/Password.h"
 #include "platform/Utf16.h"
 
 using platform::Utf8ToCodePage;
@@ -93,4 +94,25 @@ TEST(CodePageTest, AnUnsupportedCodePageIsRefused) {
         std::string narrow;
         EXPECT_THROW(Utf8ToCodePage("x", page, &narrow), std::invalid_argument) << page;
     }
+}
+
+TEST(PasswordSpellingsTest, NonAsciiUtf8IsTriedInTheCodePageFirst) {
+    using Spellings = std::vector<std::string>;
+    struct Case {
+        const char* typed;
+        int page;
+        Spellings expected;
+    } cases[] = {
+        {"пароль", 1251, {"\xef\xe0\xf0\xee\xeb\xfc", "пароль"}},
+        {"Passwört€", 1252, {"Passw\xf6rt\x80", "Passwört€"}},
+        {"secret", 1252, {"secret"}},
+        {"", 1251, {""}},
+        // Already 8-bit (not valid UTF-8): taken as it stands.
+        {"\xef\xe0\xf0", 1251, {"\xef\xe0\xf0"}},
+        // UTF-8 the code page cannot hold: the raw bytes only.
+        {"caf\xc3\xa9", 1251, {"caf\xc3\xa9"}},
+        {"пароль", 1252, {"пароль"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, platform::PasswordSpellings(c.typed, c.page)) << c.typed << c.page;
 }
