@@ -4,27 +4,35 @@
 
 namespace {
 
-enum class Script { kOther, kLatin, kCyrillic };
+// What a character counts as in a word. Letters that look alike in both
+// scripts slip into words of the other one unnoticed (a Latin "c" in a
+// Russian word), so they make a word but never make it mixed.
+enum Kind : unsigned char { kOther, kLookAlike, kLatin, kCyrillic };
 
-Script ScriptOf(char16_t c) {
-    if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))
-        return Script::kLatin;
-    // Latin-1 letters (not × and ÷), Latin Extended-A and -B, Latin Extended Additional.
-    if ((c >= 0x00C0 && c <= 0x024F && c != 0x00D7 && c != 0x00F7) || (c >= 0x1E00 && c <= 0x1EFF))
-        return Script::kLatin;
-    // Cyrillic and its supplement, without the thousands sign and the combining marks.
-    if ((c >= 0x0400 && c <= 0x0481) || (c >= 0x048A && c <= 0x052F))
-        return Script::kCyrillic;
-    return Script::kOther;
-}
+// Every character below U+0530 by kind, built at compile time: the check
+// runs over every character of every record.
+struct KindTable {
+    Kind kinds[0x530] = {};
+    constexpr KindTable() {
+        for (char16_t c = u'A'; c <= u'Z'; ++c)
+            kinds[c] = kinds[c + 0x20] = kLatin;
+        // Latin-1 letters (not the signs × and ÷), Latin Extended-A and -B.
+        for (char16_t c = 0x00C0; c <= 0x024F; ++c)
+            kinds[c] = (c == 0x00D7 || c == 0x00F7) ? kOther : kLatin;
+        // Cyrillic and its supplement, without the thousands sign and the
+        // combining marks.
+        for (char16_t c = 0x0400; c < 0x0530; ++c)
+            kinds[c] = (c >= 0x0482 && c <= 0x0489) ? kOther : kCyrillic;
+        for (char16_t c : std::u16string_view(u"aceiopxyABCEHIKMOPTXYаеіорсухАВЕІКМНОРСТХУ"))
+            kinds[c] = kLookAlike;
+    }
+};
+constexpr KindTable kKinds;
 
-// Letters that look alike in both scripts, and so slip into words of the
-// other one unnoticed.
-bool HasLookAlike(char16_t c) {
-    static constexpr std::u16string_view kLookAlikes =
-        u"aceiopxyABCEHIKMOPTXY"
-        u"аеіорсухАВЕІКМНОРСТХУ";
-    return kLookAlikes.find(c) != std::u16string_view::npos;
+Kind KindOf(char16_t c) {
+    if (c < 0x530)
+        return kKinds.kinds[c];
+    return (c >= 0x1E00 && c <= 0x1EFF) ? kLatin : kOther;  // Latin Extended Additional
 }
 
 }  // namespace
@@ -34,19 +42,20 @@ std::u16string FindMixedScriptWord(std::u16string_view text) {
     bool latin = false;     // the word so far has a Latin letter without a look-alike
     bool cyrillic = false;  // ... and a Cyrillic one
     for (size_t i = 0; i <= text.size(); ++i) {
-        const Script script = i < text.size() ? ScriptOf(text[i]) : Script::kOther;
-        if (script == Script::kOther) {
+        const Kind kind = i < text.size() ? KindOf(text[i]) : kOther;
+        if (kind == kOther) {
             if (latin && cyrillic)
                 return std::u16string(text.substr(start, i - start));
             start = i + 1;
             latin = cyrillic = false;
-        } else if (!HasLookAlike(text[i])) {
-            (script == Script::kLatin ? latin : cyrillic) = true;
+        } else if (kind == kLatin) {
+            latin = true;
+        } else if (kind == kCyrillic) {
+            cyrillic = true;
         }
     }
     return std::u16string();
 }
-
 void CodePageCheck::CheckRecord(std::u16string_view text) {
     std::u16string word = FindMixedScriptWord(text);
     if (word.empty())
