@@ -56,6 +56,7 @@ std::u16string FindMixedScriptWord(std::u16string_view text) {
     }
     return std::u16string();
 }
+
 void CodePageCheck::CheckRecord(std::u16string_view text) {
     std::u16string word = FindMixedScriptWord(text);
     if (word.empty())
