@@ -108,6 +108,34 @@ std::u16string CopyRecord(DreamEngine& engine, const TRecord& record, int codePa
     return text;
 }
 
+// Copies the legacy lists and records into the engine's document and saves
+// it, each record text through `check` when there is one.
+void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage, CodePageCheck* check,
+                 ConversionReport* report) {
+    // The document's dates as the journal's own Windows wrote them. The
+    // choice ends with the document; the legacy store keeps its own.
+    platform::ScopedDecimalSeparator separator(legacy.DecimalSeparator());
+    const std::vector<std::string> places = legacy.GetPlaces();
+    const std::vector<std::string> positions = legacy.GetPositions();
+    CopyList(
+        engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
+        [&] { return engine.GetContents()->Get_Places(); }, places, codePage);
+    CopyList(
+        engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
+        [&] { return engine.GetContents()->Get_Positions(); }, positions, codePage);
+    for (int i = 0; i < legacy.RecordCount(); ++i) {
+        const TRecord record = legacy.GetRecord(i);
+        const std::u16string text = CopyRecord(engine, record, codePage);
+        if (check != nullptr)
+            check->CheckRecord(text);
+        report->lucidDreams += record.lucid ? 1 : 0;
+    }
+    engine.Save();
+    report->dreams = legacy.RecordCount();
+    report->places = static_cast<int>(places.size());
+    report->positions = static_cast<int>(positions.size());
+}
+
 void CheckCodePage(int codePage) {
     if (platform::IsSupportedCodePage(codePage))
         return;
@@ -129,33 +157,14 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     if (!opened)
         return report;
     report.opened = true;
-    // Dates go into the document as the journal's own Windows wrote them.
-    platform::ScopedDecimalSeparator separator(legacy->DecimalSeparator());
-    // Only a code page the user did not name is in doubt.
-    const bool checkCodePage = !options.codePageChosen && options.codePage == 1251;
-    CodePageCheck codePageCheck;
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
-    const std::vector<std::string> places = legacy->GetPlaces();
-    const std::vector<std::string> positions = legacy->GetPositions();
-    CopyList(
-        *engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
-        [&] { return engine->GetContents()->Get_Places(); }, places, options.codePage);
-    CopyList(
-        *engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
-        [&] { return engine->GetContents()->Get_Positions(); }, positions, options.codePage);
-    for (int i = 0; i < legacy->RecordCount(); ++i) {
-        const TRecord record = legacy->GetRecord(i);
-        const std::u16string text = CopyRecord(*engine, record, options.codePage);
-        if (checkCodePage)
-            codePageCheck.CheckRecord(text);
-        report.lucidDreams += record.lucid ? 1 : 0;
-    }
-    engine->Save();
-    report.dreams = legacy->RecordCount();
-    report.places = static_cast<int>(places.size());
-    report.positions = static_cast<int>(positions.size());
+    // Only a code page the user did not name is in doubt.
+    CodePageCheck codePageCheck;
+    const bool checkCodePage = !options.codePageChosen && options.codePage == 1251;
+    CopyJournal(*engine, *legacy, options.codePage, checkCodePage ? &codePageCheck : nullptr,
+                &report);
     report.documentPath = platform::JoinPath(engine->GetFolder(), "data.xml");
 
     // The legacy store goes first: it writes the data file back, enciphers

@@ -103,31 +103,3 @@ TEST(DataFileTest, WhatIsWrittenReadsBackUnderEitherSeparator) {
         EXPECT_EQ(-3, journal.records[0].clarity);
     }
 }
-
-TEST(DataFileTest, NotesTheSeparatorOfTheFirstDateThatShowsOne) {
-    struct Case {
-        std::vector<std::string> dates;
-        char separator;
-    } cases[] = {
-        {{"39448", "39449,5", "1.5"}, ','},
-        {{"39448.5", "2,5"}, '.'},
-        {{"39448", "-7"}, 0},
-        {{}, 0},
-        {{"x,5", "1.5"}, '.'},  // an unreadable date shows nothing
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        std::string text = std::to_string(c.dates.size()) + "\x02PLACE\x03POSITION\x03RECORD\x03";
-        for (const std::string& date : c.dates)
-            text += Line({date, "0", "0", "0", "0", "0", "t"});
-        WriteFile(dir.File("data"), text);
-        char separator = 'x';
-        int32_t stated = 0;
-        std::vector<std::string> places, positions;
-        std::vector<TRecord> records;
-        testing::internal::CaptureStderr();
-        ReadDataFile(dir.File("data"), &stated, &places, &positions, &records, &separator);
-        testing::internal::GetCapturedStderr();
-        EXPECT_EQ(c.separator, separator) << testing::PrintToString(c.dates);
-    }
-}

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "platform/FaultInjectionEnv.h"
-#include "platform/Numbers.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 
@@ -64,27 +62,6 @@ TEST_F(DreamBaseTest, WritesBackInTextModeWithLucidAsOne) {
         "a\r\nb\x02",
         Decipher(dir.File("data"), ""));
     EXPECT_EQ(plain, ReadFile(dir.File("_data")));
-}
-
-TEST_F(DreamBaseTest, DatesAreWrittenBackWithTheSeparatorTheyWereFoundWith) {
-    for (char found : {'.', ','}) {
-        for (char locale : {'.', ','}) {
-            // "|" ends a field, ";" an item.
-            std::string plain =
-                "2;PLACE\x03POSITION\x03RECORD\x03"
-                "39448?5|0|0|0|0|0|a;39449|0|0|0|0|0|b;";
-            std::replace(plain.begin(), plain.end(), '?', found);
-            std::replace(plain.begin(), plain.end(), '|', '\x01');
-            std::replace(plain.begin(), plain.end(), ';', '\x02');
-            WriteFile(dir.File("data"), plain);
-            platform::SetDecimalSeparatorForTesting(locale);
-            auto base = Open();
-            EXPECT_EQ(found, base->DecimalSeparator());
-            Close(std::move(base));
-            platform::SetDecimalSeparatorForTesting(0);
-            EXPECT_EQ(plain, Decipher(dir.File("data"), "")) << found << locale;
-        }
-    }
 }
 
 TEST_F(DreamBaseTest, PlainFileTestNeedsDigitsFirstAndPlaceEarly) {

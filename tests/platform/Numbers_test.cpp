@@ -21,23 +21,6 @@ TEST(NumbersTest, DoublesUseFifteenSignificantDigitsAndTheLocaleSeparator) {
     EXPECT_EQ("39448,5", FormatDouble(39448.5));
 }
 
-TEST(NumbersTest, ARunsChosenSeparatorStandsOverTheLocalesWhileItLasts) {
-    SeparatorGuard locale(',');
-    EXPECT_EQ("0.5", FormatDouble(0.5, '.'));
-    {
-        ScopedDecimalSeparator journal('.');
-        EXPECT_EQ("39448.5", FormatDouble(39448.5));
-        {
-            ScopedDecimalSeparator none(0);  // the file showed none: as it was
-            EXPECT_EQ('.', DecimalSeparator());
-            ScopedDecimalSeparator inner(',');
-            EXPECT_EQ(',', DecimalSeparator());
-        }
-        EXPECT_EQ('.', DecimalSeparator());
-    }
-    EXPECT_EQ("39448,5", FormatDouble(39448.5));
-}
-
 TEST(NumbersTest, ReadingAcceptsEitherSeparator) {
     double value = 0;
     ASSERT_TRUE(ParseDouble("39448.5", &value));
