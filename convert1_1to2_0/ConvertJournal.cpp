@@ -108,7 +108,7 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     ConversionReport report;
     platform::InitializeComponentModel();
     bool opened = true;
-    auto legacy = std::make_unique<TDreamBase>(options.password, opened);
+    auto legacy = std::make_unique<TDreamBase>(options.password, opened, options.askPassword);
     if (!opened)
         return report;
     report.opened = true;

@@ -1,6 +1,7 @@
 #include "convert1_1to2_0/DreamBase.h"
 
 #include <iostream>
+#include <utility>
 
 #include "platform/BufferedIO.h"
 #include "platform/Env.h"
@@ -38,7 +39,9 @@ bool IsEmptyFile(const std::string& path) {
 
 }  // namespace
 
-TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(password)) {
+TDreamBase::TDreamBase(std::string password, bool& opened,
+                       std::function<bool(std::string*)> askPassword)
+    : password(std::move(password)), askPassword_(std::move(askPassword)) {
     Env& env = Env::Current();
     ThrowIfFailed(env.GetCurrentDirectory(&folder));
     DATA_F_NAME = platform::JoinPath(folder, "data");
@@ -133,7 +136,13 @@ bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
         }
     }
     dataChanged_ = false;
-    return false;
+    // No password was given and the empty one does not open the journal: the
+    // user is asked, once.
+    std::string typed;
+    const std::function<bool(std::string*)> ask = std::exchange(askPassword_, nullptr);
+    if (!password.empty() || !ask || !ask(&typed))
+        return false;
+    return GainAccess(platform::PasswordSpellings(typed));
 }
 
 bool TDreamBase::IsPlainFile(const std::string& fileName) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -25,8 +26,11 @@ class TDreamBase {
   public:
     // `opened` is set to false, after "Wrong password!" on standard output,
     // when the password does not open the journal. Failures of the file
-    // system and unreadable journals throw.
-    TDreamBase(std::string password, bool& opened);
+    // system and unreadable journals throw. `askPassword`, when given, is
+    // asked once for a password when `password` is empty and does not open
+    // an enciphered journal.
+    TDreamBase(std::string password, bool& opened,
+               std::function<bool(std::string*)> askPassword = nullptr);
     // After Close, rotates the backups. Without Close, puts the data file
     // back as it was found.
     ~TDreamBase();
@@ -57,6 +61,7 @@ class TDreamBase {
 
     std::string DATA_F_NAME;
     std::string password;
+    std::function<bool(std::string*)> askPassword_;
     int32_t currentRecord = 0;
     int32_t recordCount = 0;  // as the data file states it
     std::vector<int32_t> dayNumbers;

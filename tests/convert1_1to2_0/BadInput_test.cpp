@@ -62,7 +62,7 @@ void RunCase(const BadInputCase& c) {
             EXPECT_TRUE(Exists(dir.File("data.xml")));
             break;
         case Expect::kWrongPassword:
-            EXPECT_EQ(0, run.exitStatus);
+            EXPECT_EQ(2, run.exitStatus);
             EXPECT_EQ("Wrong password!\nError converting file\nDone", run.out);
             break;
         case Expect::kError:
@@ -98,7 +98,7 @@ TEST(BadInputTest, TruncatedJournalsAtEveryLength) {
         ProcessResult run = RunConverter(dir.path());
         const std::string context = "length " + std::to_string(length) + ": " + run.out + run.err;
         const bool converted = run.exitStatus == 0 && run.out == "Done";
-        const bool wrong = run.exitStatus == 0 && run.out.find("Wrong password!") == 0;
+        const bool wrong = run.exitStatus == 2 && run.out.find("Wrong password!") == 0;
         const bool error = run.exitStatus == 1 && run.out.empty() && !run.err.empty();
         EXPECT_TRUE(converted || wrong || error) << context;
         EXPECT_TRUE(ReadFile(dir.File(converted ? "_data" : "data")) == cut) << context;
@@ -116,6 +116,7 @@ TEST(BadInputTest, TruncatedJournalsAtEveryLength) {
             EXPECT_EQ(1, run.exitStatus) << length;
         } else {
             EXPECT_EQ("Wrong password!\nError converting file\nDone", run.out) << length;
+            EXPECT_EQ(2, run.exitStatus) << length;
         }
         EXPECT_EQ(cipherText.substr(0, length), ReadFile(enciphered.File("data"))) << length;
     }
