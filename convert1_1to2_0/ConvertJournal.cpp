@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "convert1_1to2_0/DreamBase.h"
+#include "convert1_1to2_0/FontSettings.h"
 #include "convert1_1to2_0/LucidMarkers.h"
 #include "core/DreamBinding.h"
 #include "core/dream.h"
@@ -115,6 +116,7 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
+    CarryFontSettings(*legacy->GetSettings(), engine->GetSettings());
     const std::vector<std::string> places = legacy->GetPlaces();
     const std::vector<std::string> positions = legacy->GetPositions();
     CopyList(

@@ -46,6 +46,8 @@ class TDreamBase {
     // The records actually read, whatever count the file states.
     int RecordCount() const { return static_cast<int>(records.size()); }
     TRecord GetRecord(int index) const;
+    // The legacy settings, while the journal is open (until Close).
+    const TIniFile* GetSettings() const { return iniFile.get(); }
 
     std::string folder;
 

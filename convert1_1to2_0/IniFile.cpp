@@ -24,7 +24,8 @@ class SettingsReader {
     SettingsReader(const std::string& text, const std::string& fileName)
         : text_(text), fileName_(fileName) {}
 
-    void Read(std::map<std::string, int32_t>& ints, std::map<std::string, std::string>& strs) {
+    void Read(std::map<std::string, int32_t>& ints, std::map<std::string, std::string>& strs,
+              std::set<std::string>& read) {
         std::string word;
         // A word that runs into the end of the file ends the reading: a key
         // there has no value to go with it.
@@ -35,6 +36,7 @@ class SettingsReader {
                 if (!ReadNumber(word, &value))
                     return;
                 intKey->second = value;
+                read.insert(word);
             }
             auto strKey = strs.find(word);
             if (strKey != strs.end()) {
@@ -42,6 +44,7 @@ class SettingsReader {
                 if (!ReadLine(word, &value))
                     return;
                 strKey->second = std::move(value);
+                read.insert(word);
             }
         }
     }
@@ -167,5 +170,5 @@ TIniFile::TIniFile(std::string folder)
         return;
     }
     const std::string text = platform::FromTextMode(bytes);
-    SettingsReader(text, FileName).Read(IntValues, StrValues);
+    SettingsReader(text, FileName).Read(IntValues, StrValues, ReadKeys);
 }
