@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "convert1_1to2_0/Program.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 
@@ -183,4 +184,22 @@ TEST(OptionsTest, EveryWayOfGivingThePasswordConvertsToTheSameBytes) {
             first = files;
         EXPECT_EQ(first, files) << args.front();
     }
+}
+
+TEST(OptionsTest, TheSummaryNamesCountsFilesAndASetAsideDocument) {
+    ConversionReport report;
+    report.opened = true;
+    report.dreams = 1;
+    report.places = 1;
+    report.positions = 1;
+    report.documentPath = "/j/data.xml";
+    EXPECT_EQ("Converted 1 dream (0 lucid), 1 place and 1 position into \"/j/data.xml\".",
+              ConversionSummary(report));
+    report.dreams = 0;
+    report.positions = 2;
+    report.setAsidePath = "/j/data.xml.1.bak";
+    EXPECT_EQ(
+        "Converted 0 dreams (0 lucid), 1 place and 2 positions into \"/j/data.xml\". The earlier "
+        "document is kept as \"/j/data.xml.1.bak\".",
+        ConversionSummary(report));
 }
