@@ -9,58 +9,37 @@ using Action = CommandLine::Action;
 struct Case {
     std::vector<std::string> args;
     Action action;
-    std::string password;  // for kConvert
-    bool passwordGiven;
-    int codePage;          // for kConvert
-    std::string errorHas;  // for kError
+    std::string password;  // for kConvert; "(none)": none given. For kError: in the message
+    int codePage;
 };
 
 TEST(CommandLineTest, ParsesEachForm) {
-    const std::string blanks = "quote a password that contains blanks";
+    const Action convert = Action::kConvert, error = Action::kError;
     const std::string unknown =
-        "the supported code pages are 874, 1250, 1251, 1252, 1253, 1254, "
+        "supported code pages are 874, 1250, 1251, 1252, 1253, 1254, "
         "1255, 1256, 1257, 1258";
     const std::vector<Case> cases = {
-        {{}, Action::kConvert, "", false, 1251, ""},
-        {{""}, Action::kConvert, "", true, 1251, ""},
-        {{"my password"}, Action::kConvert, "my password", true, 1251, ""},
-        // Anything not spelled exactly as an option is the password.
-        {{"-x"}, Action::kConvert, "-x", true, 1251, ""},
-        {{"-"}, Action::kConvert, "-", true, 1251, ""},
-        {{"--HELP"}, Action::kConvert, "--HELP", true, 1251, ""},
-        {{"--codepage"}, Action::kConvert, "--codepage", true, 1251, ""},
-        {{"-help"}, Action::kConvert, "-help", true, 1251, ""},
-        // "--" ends the options.
-        {{"--", "--help"}, Action::kConvert, "--help", true, 1251, ""},
-        {{"--", "--"}, Action::kConvert, "--", true, 1251, ""},
-        {{"--", "--codepage=1"}, Action::kConvert, "--codepage=1", true, 1251, ""},
-        {{"--"}, Action::kConvert, "", false, 1251, ""},
-        {{"--codepage=1252", "pw"}, Action::kConvert, "pw", true, 1252, ""},
-        {{"pw", "--codepage=874"}, Action::kConvert, "pw", true, 874, ""},
-        {{"--codepage=001251"}, Action::kConvert, "", false, 1251, ""},
-        {{"--codepage=1250", "--codepage=1257"}, Action::kConvert, "", false, 1257, ""},
-        {{"--codepage=1250", "--", "-h"}, Action::kConvert, "-h", true, 1250, ""},
-        {{"--help"}, Action::kHelp, "", false, 0, ""},
-        {{"-h"}, Action::kHelp, "", false, 0, ""},
-        {{"pw", "--help", "two", "three"}, Action::kHelp, "", false, 0, ""},
-        {{"--codepage=7", "-h"}, Action::kHelp, "", false, 0, ""},
-        {{"--version", "--help"}, Action::kHelp, "", false, 0, ""},
-        {{"--version"}, Action::kVersion, "", false, 0, ""},
-        {{"--version", "a", "b"}, Action::kVersion, "", false, 0, ""},
-        {{"my", "password"}, Action::kError, "", false, 0, "2 password arguments"},
-        {{"a", "--", "b"}, Action::kError, "", false, 0, blanks},
-        {{"--", "a", "b", "c"}, Action::kError, "", false, 0, "3 password arguments"},
-        {{"--codepage=1259"},
-         Action::kError,
-         "",
-         false,
-         0,
-         "\"1259\" in \"--codepage=1259\"; " + unknown},
-        {{"--codepage="}, Action::kError, "", false, 0, unknown},
-        {{"--codepage=abc", "pw"}, Action::kError, "", false, 0, "unknown code page \"abc\""},
-        {{"--codepage=+1251"}, Action::kError, "", false, 0, unknown},
-        {{"--codepage= 1251"}, Action::kError, "", false, 0, unknown},
-        {{"--codepage=4294968547"}, Action::kError, "", false, 0, unknown},
+        {{}, convert, "(none)", 1251},
+        {{""}, convert, "", 1251},
+        // Only the exact spellings are options; "--" ends them.
+        {{"-x"}, convert, "-x", 1251},
+        {{"--codepage"}, convert, "--codepage", 1251},
+        {{"--", "--help"}, convert, "--help", 1251},
+        {{"--", "--"}, convert, "--", 1251},
+        {{"pw", "--codepage=874"}, convert, "pw", 874},
+        {{"--codepage=001250", "--codepage=1257", "--", "-h"}, convert, "-h", 1257},
+        {{"pw", "--codepage=7", "--help", "two"}, Action::kHelp, "", 0},
+        {{"--version", "--help"}, Action::kHelp, "", 0},
+        {{"--version", "a", "b"}, Action::kVersion, "", 0},
+        {{"a", "--", "b", "c"},
+         error,
+         "3 password arguments given where one is expected; quote a "
+         "password that contains blanks",
+         0},
+        {{"--codepage=1259"}, error, "\"1259\" in \"--codepage=1259\"; the " + unknown, 0},
+        {{"--codepage=abc", "pw"}, error, "unknown code page \"abc\"", 0},
+        {{"--codepage=+1251"}, error, unknown, 0},
+        {{"--codepage=4294968547"}, error, unknown, 0},
     };
     for (const Case& c : cases) {
         std::string context;
@@ -68,14 +47,12 @@ TEST(CommandLineTest, ParsesEachForm) {
             context += "[" + arg + "] ";
         const CommandLine line = ParseCommandLine(c.args, 1251);
         EXPECT_EQ(c.action, line.action) << context << line.error;
-        if (c.action == Action::kConvert) {
-            EXPECT_EQ(c.password, line.password) << context;
-            EXPECT_EQ(c.passwordGiven, line.passwordGiven) << context;
+        if (c.action == convert) {
+            EXPECT_EQ(c.password, line.passwordGiven ? line.password : "(none)") << context;
             EXPECT_EQ(c.codePage, line.codePage) << context;
         }
-        if (c.action == Action::kError) {
-            EXPECT_NE(std::string::npos, line.error.find(c.errorHas)) << context << line.error;
-        }
+        EXPECT_NE(std::string::npos, line.error.find(c.action == error ? c.password : ""))
+            << context << line.error;
     }
 }
 

@@ -21,30 +21,25 @@ PtyProcess::PtyProcess(const std::string& program, const std::vector<std::string
         ADD_FAILURE() << "no pseudo-terminal";
         return;
     }
-    const std::string slave = ::ptsname(master_);
-    slave_ = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    const std::string errPath = capture_.File("err");
+    const std::string tty = ::ptsname(master_), err = capture_.File("err");
+    slave_ = ::open(tty.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     pid_ = ::fork();
     if (pid_ == 0) {
-        // A session of its own, with the terminal as its controlling one.
-        ::setsid();
-        const int tty = ::open(slave.c_str(), O_RDWR);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (tty < 0 || err < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0 || ::chdir(dir.c_str()) != 0)
+        ::setsid();  // a session of its own, the terminal its controlling one
+        const int in = ::open(tty.c_str(), O_RDWR);
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || errFd < 0 || ::ioctl(in, TIOCSCTTY, 0) != 0 || ::chdir(dir.c_str()) != 0)
             ::_exit(127);
-        ::dup2(tty, 0);
-        ::dup2(tty, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
+        ::dup2(in, 0);
+        ::dup2(in, 1);
+        ::dup2(errFd, 2);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    if (pid_ < 0)
-        ADD_FAILURE() << "cannot start " << program;
 }
 
 PtyProcess::~PtyProcess() {
@@ -52,31 +47,24 @@ PtyProcess::~PtyProcess() {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    if (slave_ >= 0)
-        ::close(slave_);
-    if (master_ >= 0)
-        ::close(master_);
+    ::close(slave_);
+    ::close(master_);
 }
 
-bool PtyProcess::ReadAvailable(int timeoutMs) {
+bool PtyProcess::Read(int milliseconds) {
     pollfd fd{master_, POLLIN, 0};
-    if (::poll(&fd, 1, timeoutMs) <= 0)
-        return false;
     char buffer[512];
-    const ssize_t n = ::read(master_, buffer, sizeof buffer);
-    if (n <= 0)
-        return false;
-    screen_.append(buffer, static_cast<size_t>(n));
-    return true;
+    ssize_t n = 0;
+    if (::poll(&fd, 1, milliseconds) > 0 && (n = ::read(master_, buffer, sizeof buffer)) > 0)
+        screen_.append(buffer, static_cast<size_t>(n));
+    return n > 0;
 }
 
-bool PtyProcess::WaitFor(const std::string& text, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (Screen().find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > end)
+bool PtyProcess::WaitFor(const std::string& text) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Screen().find(text) == std::string::npos)
+        if (!Read(50) && std::chrono::steady_clock::now() > end)
             return false;
-        ReadAvailable(50);
-    }
     return true;
 }
 
@@ -84,25 +72,17 @@ void PtyProcess::Type(const std::string& keys) {
     ASSERT_EQ(static_cast<ssize_t>(keys.size()), ::write(master_, keys.data(), keys.size()));
 }
 
-bool PtyProcess::StillRunning(int milliseconds) {
+int PtyProcess::Wait(int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (status_ < 0) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            break;
-        }
+    int status = 0;
+    while (status_ < 0 && ::waitpid(pid_, &status, WNOHANG) != pid_) {
         if (std::chrono::steady_clock::now() > end)
-            return true;
-        ReadAvailable(20);
+            return -1;
+        Read(20);
     }
-    return false;
-}
-
-int PtyProcess::Wait(int seconds) {
-    if (StillRunning(seconds * 1000))
-        return -1;
-    while (ReadAvailable(0)) {
+    if (status_ < 0)
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    while (Read(0)) {
     }
     return status_;
 }
@@ -110,13 +90,9 @@ int PtyProcess::Wait(int seconds) {
 std::string PtyProcess::Screen() const {
     std::string text;
     for (size_t i = 0; i < screen_.size(); ++i)
-        if (!(screen_[i] == '\r' && i + 1 < screen_.size() && screen_[i + 1] == '\n'))
+        if (screen_.compare(i, 2, "\r\n") != 0)
             text.push_back(screen_[i]);
     return text;
-}
-
-std::string PtyProcess::Err() const {
-    return ReadFile(capture_.File("err"));
 }
 
 bool PtyProcess::EchoOn() const {

@@ -1,17 +1,17 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 #include "support/TestSupport.h"
 
 namespace testing_support {
 
-// A program run on a pseudo-terminal of its own, as a person at a terminal
-// runs it: the terminal is its controlling terminal, standard input and
-// standard output; standard error goes to a file, kept apart.
+// A program run as a person at a terminal runs it: a pseudo-terminal is its
+// controlling terminal, standard input and standard output; standard error
+// goes to a file, kept apart.
 class PtyProcess {
   public:
     PtyProcess(const std::string& program, const std::vector<std::string>& args,
@@ -20,28 +20,19 @@ class PtyProcess {
     PtyProcess(const PtyProcess&) = delete;
     PtyProcess& operator=(const PtyProcess&) = delete;
 
-    // Reads the terminal until `text` has appeared on it; false after
-    // `seconds` without it.
-    bool WaitFor(const std::string& text, int seconds = 20);
-    // Types on the keyboard ("\n" is Enter, "\x04" is end of input).
-    void Type(const std::string& keys);
-    // True while the program runs (after it has had `milliseconds` to end).
-    bool StillRunning(int milliseconds);
-    // Waits for the end: the exit status, or -1 after `seconds`.
-    int Wait(int seconds = 20);
-
-    // What the terminal showed so far, line ends as "\n".
-    std::string Screen() const;
-    std::string Err() const;
-    // Whether the terminal echoes what is typed (read after the program ended).
+    bool WaitFor(const std::string& text);  // false when it does not appear in time
+    void Type(const std::string& keys);     // "\n" is Enter, "\x04" the end of input
+    int Wait(int milliseconds);             // the exit status, or -1 while it runs
+    std::string Screen() const;             // what the terminal showed, line ends as "\n"
+    std::string Err() const { return ReadFile(capture_.File("err")); }
     bool EchoOn() const;
 
   private:
-    bool ReadAvailable(int timeoutMs);
+    bool Read(int milliseconds);
 
     TempDir capture_;
     int master_ = -1;
-    int slave_ = -1;  // held open, so that what the program wrote can be read after it ended
+    int slave_ = -1;  // held, so that output stays readable after the program ends
     pid_t pid_ = -1;
     int status_ = -1;
     std::string screen_;
