@@ -8,13 +8,6 @@ namespace {
 
 const std::string kCodePageOption = "--codepage=";
 
-std::string SupportedList() {
-    std::string list;
-    for (int page : platform::SupportedCodePages())
-        list += (list.empty() ? "" : ", ") + std::to_string(page);
-    return list;
-}
-
 // Plain decimal digits naming a supported code page; nothing else is taken,
 // so a typing slip cannot pick a code page by accident.
 bool ParseCodePage(const std::string& text, int* codePage) {
@@ -31,6 +24,13 @@ bool ParseCodePage(const std::string& text, int* codePage) {
 }
 
 }  // namespace
+
+std::string CodePageList() {
+    std::string list;
+    for (int page : platform::SupportedCodePages())
+        list += (list.empty() ? "" : ", ") + std::to_string(page);
+    return list;
+}
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCodePage) {
     CommandLine line;
@@ -56,7 +56,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCo
                 const std::string value = arg.substr(kCodePageOption.size());
                 if (!ParseCodePage(value, &line.codePage) && error.empty())
                     error = "unknown code page \"" + value + "\" in \"" + arg +
-                            "\"; the supported code pages are " + SupportedList();
+                            "\"; the supported code pages are " + CodePageList();
                 continue;
             }
         }

@@ -7,20 +7,12 @@
 
 #include "convert1_1to2_0/CommandLine.h"
 #include "convert1_1to2_0/ConvertJournal.h"
-#include "platform/CodePage.h"
 #include "platform/Console.h"
 #include "platform/Locale.h"
 
 namespace {
 
 const char kProgramName[] = "convert1_1to2_0";
-
-std::string CodePageList() {
-    std::string list;
-    for (int page : platform::SupportedCodePages())
-        list += (list.empty() ? "" : ", ") + std::to_string(page);
-    return list;
-}
 
 void PrintHelp(std::ostream& out) {
     out << "Usage: " << kUsageLine << "\n"
@@ -49,8 +41,19 @@ void PrintHelp(std::ostream& out) {
            "More, with how to recover an earlier journal: man convert1_1to2_0\n";
 }
 
-const char* Plural(int n, const char* one, const char* many) {
-    return n == 1 ? one : many;
+std::string Count(int n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+// The line a successful run ends with on standard error.
+std::string ConversionSummary(const ConversionReport& report) {
+    std::string line =
+        "Converted " + Count(report.dreams, "dream") + " (" + std::to_string(report.lucidDreams) +
+        " lucid), " + Count(report.places, "place") + " and " +
+        Count(report.positions, "position") + " into \"" + report.documentPath + "\".";
+    if (!report.setAsidePath.empty())
+        line += " The earlier document is kept as \"" + report.setAsidePath + "\".";
+    return line;
 }
 
 // After "Done": any line ends the wait, an empty one included, and so does
@@ -60,19 +63,6 @@ void WaitForEnter(std::istream& in) {
 }
 
 }  // namespace
-
-std::string ConversionSummary(const ConversionReport& report) {
-    std::string line =
-        "Converted " + std::to_string(report.dreams) + " " +
-        Plural(report.dreams, "dream", "dreams") + " (" + std::to_string(report.lucidDreams) +
-        " lucid), " + std::to_string(report.places) + " " +
-        Plural(report.places, "place", "places") + " and " + std::to_string(report.positions) +
-        " " + Plural(report.positions, "position", "positions") + " into \"" + report.documentPath +
-        "\".";
-    if (!report.setAsidePath.empty())
-        line += " The earlier document is kept as \"" + report.setAsidePath + "\".";
-    return line;
-}
 
 int RunProgram(const std::vector<std::string>& args, const ProgramConsole& console) {
     const CommandLine line = ParseCommandLine(args, platform::SystemAnsiCodePage());

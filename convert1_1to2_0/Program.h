@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "convert1_1to2_0/ConvertJournal.h"
 #include "platform/Status.h"
 
 // What the program talks to.
@@ -28,9 +27,6 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
 // The same with C arguments and nobody to ask for a password.
 int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream& out,
                std::ostream& err);
-
-// The line a successful run ends with on standard error.
-std::string ConversionSummary(const ConversionReport& report);
 
 // The exit statuses beside 0 and platform::kFatalExitStatus.
 constexpr int kErrorExitStatus = 1;
