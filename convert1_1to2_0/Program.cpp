@@ -31,13 +31,22 @@ void PrintHelp(std::ostream& out) {
            "  --codepage=N   the Windows code page the journal was written in (default "
         << platform::SystemAnsiCodePage() << "):\n                 " << CodePageList()
         << ".\n"
+           "                 The journal's texts are read in it, and a password with\n"
+           "                 letters beyond ASCII is tried in it first. Without it, texts\n"
+           "                 that look written in another (\"cafй\" for \"café\") bring a\n"
+           "                 warning that names the option to use.\n"
            "  --             ends the options: what follows is the password, even if it\n"
            "                 begins with \"-\".\n"
            "  -h, --help     shows this text.\n"
            "  --version      shows the program's version.\n"
            "\n"
+           "Dates are written with the decimal separator the journal itself uses\n"
+           "(\"39448,5\" or \"39448.5\"), not this computer's: the newer release reads them\n"
+           "with the same Windows number settings that wrote the journal.\n"
+           "\n"
            "Exit status: 0 converted; 1 error (the journal is left as it was found);\n"
-           "2 wrong password (nothing changed); 3 an internal check failed.\n"
+           "2 wrong password (nothing changed); 3 an internal check failed; 128 + n\n"
+           "stopped by signal n, such as Ctrl-C (the journal is left as it was found).\n"
            "\n"
            "More, with how to recover an earlier journal: man convert1_1to2_0\n";
 }
