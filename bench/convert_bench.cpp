@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
         const double dataMiB =
             static_cast<double>(std::filesystem::file_size(dir + "/data")) / (1 << 20);
         const auto start = std::chrono::steady_clock::now();
+        std::fflush(stdout);  // or the child prints what is buffered again
         pid_t pid = ::fork();
         if (pid == 0) {
             if (::chdir(dir.c_str()) != 0)
