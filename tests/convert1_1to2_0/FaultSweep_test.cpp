@@ -41,11 +41,9 @@ struct Outcome {
     uint64_t operations = 0;
 };
 
-Outcome RunWithFaults(const std::string& dir, void (*configure)(FaultInjectionEnv&, uint64_t),
-                      uint64_t n) {
+Outcome RunWithFaults(const std::string& dir, const FaultPlan& plan) {
     Outcome outcome;
-    outcome.result = RunProgramInChild(
-        dir, {kPassword}, [&](FaultInjectionEnv& env) { configure(env, n); }, &outcome.operations);
+    outcome.result = RunProgramInChild(dir, {kPassword}, plan, &outcome.operations);
     return outcome;
 }
 
@@ -133,8 +131,7 @@ class SweepTest : public ::testing::Test {
     uint64_t CountOperations() {
         TempDir dir;
         Prepare(dir.path());
-        Outcome clean = RunWithFaults(
-            dir.path(), [](FaultInjectionEnv&, uint64_t) {}, 0);
+        Outcome clean = RunWithFaults(dir.path(), FaultPlan());
         EXPECT_EQ("Done", clean.result.out) << clean.result.err;
         EXPECT_EQ(0, clean.result.exitStatus);
         EXPECT_GT(clean.operations, 20u);
@@ -153,8 +150,9 @@ TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
     for (uint64_t n = 1; n <= total; ++n) {
         TempDir dir;
         Prepare(dir.path());
-        Outcome outcome = RunWithFaults(
-            dir.path(), [](FaultInjectionEnv& env, uint64_t at) { env.FailAt(at); }, n);
+        FaultPlan plan;
+        plan.failAt = n;
+        Outcome outcome = RunWithFaults(dir.path(), plan);
         const std::string context = Describe(n, outcome);
         const ProcessResult& run = outcome.result;
         const bool succeeded = run.exitStatus == 0 && run.out == "Done";
@@ -183,8 +181,9 @@ TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
     for (uint64_t n = 1; n <= total; ++n) {
         TempDir dir;
         Prepare(dir.path());
-        Outcome outcome = RunWithFaults(
-            dir.path(), [](FaultInjectionEnv& env, uint64_t at) { env.CrashAfter(at); }, n);
+        FaultPlan plan;
+        plan.crashAfter = n;
+        Outcome outcome = RunWithFaults(dir.path(), plan);
         const std::string context = Describe(n, outcome);
         EXPECT_EQ(FaultInjectionEnv::kCrashExitStatus, outcome.result.exitStatus) << context;
         const bool plainData = Exists(dir.File("data")) && ReadFile(dir.File("data")) == plain_;
