@@ -1,12 +1,12 @@
 #include "core/ini.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <memory>
 
 #include "platform/Env.h"
 #include "platform/FaultInjectionEnv.h"
+#include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using platform::Env;
@@ -232,11 +232,11 @@ TEST(TIniTest, AFolderThatCannotBeWrittenGivesWarningsAndTheDefaults) {
 
 TEST(TIniTest, AMissingFolderIsReportedWithTheSystemsReason) {
     TempDir dir;
-    const std::string path = dir.File("none/ini.txt");
+    const std::string path = platform::JoinPath(dir.File("none"), "ini.txt");
     testing::internal::CaptureStderr();
     { TIni ini(dir.File("none")); }
     EXPECT_EQ("Warning: settings file \"" + path + "\" not saved: cannot create \"" + path +
-                  ".tmp\": No such file or directory\n",
+                  ".tmp\": " + testing_support::NoSuchFolderText() + "\n",
               testing::internal::GetCapturedStderr());
 }
 
