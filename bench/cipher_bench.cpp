@@ -45,7 +45,7 @@ constexpr size_t kPiece = 1 << 20;
 
 bool WritePattern(const std::string& path, size_t megabytes) {
     std::unique_ptr<platform::WritableFile> file;
-    if (!platform::Env::Real().OpenForWrite(path, &file).ok())
+    if (!platform::Env::Real().CreateNew(path, &file).ok())
         return false;
     Pattern pattern;
     std::vector<char> piece(kPiece);
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (keep)
-        platform::Env::Real().CopyFile(file, file + ".plain");
+        platform::CopyWholeFile(platform::Env::Real(), file, file + ".plain");
     const long baseline = PeakRssKiB();
 
     auto start = std::chrono::steady_clock::now();
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     const double encipherSeconds = Seconds(start);
     const long afterEncipher = PeakRssKiB();
     if (keep)
-        platform::Env::Real().CopyFile(file, file + ".ours");
+        platform::CopyWholeFile(platform::Env::Real(), file, file + ".ours");
 
     start = std::chrono::steady_clock::now();
     CipherScheme scheme = CipherScheme::kEarly;

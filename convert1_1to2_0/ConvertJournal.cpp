@@ -5,13 +5,16 @@
 #include <memory>
 
 #include "convert1_1to2_0/DreamBase.h"
+#include "convert1_1to2_0/JournalFolder.h"
 #include "convert1_1to2_0/LucidMarkers.h"
+#include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/dream.h"
 #include "platform/ComponentModel.h"
 #include "platform/Cp1251.h"
 #include "platform/Env.h"
 #include "platform/Fatal.h"
+#include "platform/Interrupt.h"
 
 namespace {
 
@@ -21,61 +24,6 @@ namespace {
 int32_t ToListIndex(int32_t number) {
     return static_cast<int32_t>(static_cast<uint32_t>(number) - 1u);
 }
-
-// An existing document is kept as "data.xml.bak" rather than thrown away;
-// the engine then starts a fresh one. When it cannot be moved, the engine
-// opens it and the journal is added to what it holds. A run that fails puts
-// the folder back as it was: the old document in its place, or none.
-class OldDocument {
-  public:
-    explicit OldDocument(const std::string& folder)
-        : document_(platform::JoinPath(folder, "data.xml")),
-          backup_(document_ + ".bak"),
-          recovery_([this] { PutBack(); }) {
-        platform::Env& env = platform::Env::Current();
-        platform::FileKind kind;
-        platform::ThrowIfFailed(env.GetFileKind(document_, &kind));
-        state_ = kind == platform::FileKind::kMissing ? kNone : kInPlace;
-        if (kind != platform::FileKind::kFile)
-            return;
-        platform::Status status = env.RenameFile(document_, backup_);
-        if (status.ok())
-            state_ = kSetAside;
-        else
-            std::cerr << "Warning: " << status.message() << "\n";
-    }
-    ~OldDocument() { PutBack(); }
-    OldDocument(const OldDocument&) = delete;
-    OldDocument& operator=(const OldDocument&) = delete;
-
-    void Keep() { state_ = kKept; }
-
-  private:
-    void PutBack() {
-        platform::Env& env = platform::Env::Current();
-        platform::Status status;
-        if (state_ == kSetAside)
-            status = env.RenameFile(backup_, document_);
-        else if (state_ == kNone)
-            status = RemoveIfPresent(env, document_);
-        state_ = kKept;
-        if (!status.ok())
-            std::cerr << "Warning: " << status.message() << "\n";
-    }
-    static platform::Status RemoveIfPresent(platform::Env& env, const std::string& path) {
-        platform::FileKind kind;
-        platform::Status status = env.GetFileKind(path, &kind);
-        if (status.ok() && kind == platform::FileKind::kFile)
-            status = env.RemoveFile(path);
-        return status;
-    }
-
-    enum State { kNone, kInPlace, kSetAside, kKept };
-    const std::string document_;
-    const std::string backup_;
-    State state_ = kKept;
-    platform::RecoveryAction recovery_;
-};
 
 // Blanks every entry the document's list holds, in place (dreams refer to
 // entries by position), then puts the legacy entries in front of them, in
@@ -105,8 +53,14 @@ void CopyRecord(DreamEngine& engine, const TRecord& record) {
 }  // namespace
 
 ConversionReport ConvertJournal(const ConversionOptions& options) {
+    // Ctrl-C and the like now unwind through the same restore as an error.
+    platform::InterruptHandling interrupts;
     ConversionReport report;
     platform::InitializeComponentModel();
+    JournalFolder folder;
+    folder.RemoveLeftoverTemporaries();
+    OldDocument::RecoverInterruptedRun(folder.path());
+
     bool opened = true;
     auto legacy = std::make_unique<TDreamBase>(options.password, opened);
     if (!opened)
@@ -115,31 +69,52 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
-    const std::vector<std::string> places = legacy->GetPlaces();
-    const std::vector<std::string> positions = legacy->GetPositions();
-    CopyList(
-        *engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
-        [&] { return engine->GetContents()->Get_Places(); }, places);
-    CopyList(
-        *engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
-        [&] { return engine->GetContents()->Get_Positions(); }, positions);
-    for (int i = 0; i < legacy->RecordCount(); ++i) {
-        const TRecord record = legacy->GetRecord(i);
-        CopyRecord(*engine, record);
-        report.lucidDreams += record.lucid ? 1 : 0;
-    }
-    engine->Save();
-    report.dreams = legacy->RecordCount();
-    report.places = static_cast<int>(places.size());
-    report.positions = static_cast<int>(positions.size());
-    report.documentPath = platform::JoinPath(engine->GetFolder(), "data.xml");
+    try {
+        const std::vector<std::string> places = legacy->GetPlaces();
+        const std::vector<std::string> positions = legacy->GetPositions();
+        CopyList(
+            *engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
+            [&] { return engine->GetContents()->Get_Places(); }, places);
+        CopyList(
+            *engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
+            [&] { return engine->GetContents()->Get_Positions(); }, positions);
+        for (int i = 0; i < legacy->RecordCount(); ++i) {
+            platform::CheckForInterrupt();
+            const TRecord record = legacy->GetRecord(i);
+            CopyRecord(*engine, record);
+            report.lucidDreams += record.lucid ? 1 : 0;
+        }
+        platform::CheckForInterrupt();
+        engine->Save();
+        report.dreams = legacy->RecordCount();
+        report.places = static_cast<int>(places.size());
+        report.positions = static_cast<int>(positions.size());
+        report.documentPath = platform::JoinPath(engine->GetFolder(), "data.xml");
 
-    // The legacy store goes first: it writes the data file back, enciphers
-    // it and rotates its backups; then the engine writes its settings.
-    legacy->Close();
-    oldDocument.Keep();
-    legacy.reset();
-    engine.reset();
+        // The legacy store goes first: it writes the data file back and
+        // enciphers it; then the old document takes its backup name.
+        legacy->Close();
+        oldDocument.Keep();
+        report.setAsidePath = oldDocument.keptAs();
+    } catch (...) {
+        engine->DiscardSettings();  // a failed run writes no settings
+        throw;
+    }
+
+    // The conversion is complete and stays so: what follows only moves the
+    // backups on and makes the settings and the folder durable.
+    try {
+        legacy->RotateBackups();
+        legacy->CreateSettingsFileIfMissing();
+        if (legacy->IsNewJournal())
+            std::cerr << "Note: no journal (no data file \"data\") was found in \"" << folder.path()
+                      << "\"; an empty one was created\n";
+        legacy.reset();
+        engine.reset();  // writes the settings
+        folder.Sync();
+    } catch (const std::exception& error) {
+        throw ConversionUnfinished(error.what());
+    }
     return report;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 // What the user asked for.
@@ -27,10 +28,20 @@ struct ConversionReport {
     std::string setAsidePath;  // where an earlier document was kept, or empty
 };
 
+// The journal was converted, but a step after that failed: its backups did
+// not move on, or the settings or the folder could not be made durable. The
+// text says what failed and where everything is.
+class ConversionUnfinished : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 // Converts the legacy journal in the current folder into "data.xml" there.
 // `opened` is false when the password does not open the journal ("Wrong
 // password!" has been written then, and nothing was changed). Other failures
-// throw, after the folder has been put back as it was found.
+// throw, after the folder has been put back as it was found: IoError,
+// JournalError, XmlError, platform::Interrupted (a signal), or
+// ConversionUnfinished.
 ConversionReport ConvertJournal(const ConversionOptions& options);
 
 // The same with only a password; true when the journal was opened.

@@ -99,6 +99,14 @@ class RecordParser {
 
 }  // namespace
 
+bool LooksLikePlainJournal(const std::string& head) {
+    const std::string text = platform::FromTextMode(head.substr(0, 15));
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
+        ++digits;
+    return digits > 0 && text.find("PLACE") != std::string::npos;
+}
+
 void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
                    const std::vector<std::string>& positions, const std::vector<TRecord>& records) {
     platform::AtomicFileWriter out(platform::Env::Current(), path);

@@ -26,6 +26,11 @@ class JournalError : public std::runtime_error {
 // list and the records, with 0x01 ending a field, 0x02 an item and 0x03 a
 // section marker.
 
+// True when `head` (the first bytes of a file) is the start of a plain data
+// file: it starts with at least one decimal digit and holds "PLACE" within
+// its first 15 bytes, read as text.
+bool LooksLikePlainJournal(const std::string& head);
+
 // Reads a plain data file. Every record found is read, whatever count the
 // file states; each number comes from its own field, and one that cannot be
 // read becomes 0 with a warning on standard error. A count that is not a

@@ -1,14 +1,16 @@
 #include "convert1_1to2_0/DreamBase.h"
 
+#include <algorithm>
 #include <iostream>
 
+#include "convert1_1to2_0/LeftoverWorkingCopy.h"
 #include "platform/BufferedIO.h"
-#include "platform/Env.h"
 #include "platform/Password.h"
 #include "platform/TextMode.h"
 
 using platform::Env;
 using platform::FileKind;
+using platform::Status;
 using platform::ThrowIfFailed;
 
 namespace {
@@ -36,11 +38,18 @@ bool IsEmptyFile(const std::string& path) {
     return empty;
 }
 
+// The journal's own permissions, narrowed to its owner: what a file holding
+// the deciphered journal gets.
+platform::FileOwnership Private(platform::FileOwnership ownership) {
+    ownership.mode &= 0700;
+    return ownership;
+}
+
 }  // namespace
 
 TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(password)) {
     Env& env = Env::Current();
-    ThrowIfFailed(env.GetCurrentDirectory(&folder));
+    ThrowIfFailed(env.GetCurrentDir(&folder));
     DATA_F_NAME = platform::JoinPath(folder, "data");
     RESERV_1 = platform::JoinPath(folder, "_data");
     RESERV_2 = platform::JoinPath(folder, "__data");
@@ -59,71 +68,114 @@ TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(
 
 void TDreamBase::Open(bool& opened) {
     Env& env = Env::Current();
-    RecoverInterruptedRun();
-
-    FileKind kind;
-    ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
-    if (kind == FileKind::kDirectory)
-        throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a folder, not a file");
     const std::vector<std::string> spellings = platform::PasswordSpellings(password);
-    if (kind == FileKind::kFile) {
+    auto wrongPassword = [&] {
+        std::cout << "Wrong password!\n";
+        opened = false;
+        recovery_.reset();
+        Restore();  // the data file is untouched; only the working copy goes
+    };
+
+    ExamineDataFile();
+    const LeftoverResolution leftover =
+        ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings);
+    if (leftover.outcome == LeftoverOutcome::kWrongPassword)
+        return wrongPassword();
+
+    if (ExamineDataFile() == FileKind::kMissing) {
+        RefuseWithoutJournal();
+        newJournal_ = true;
+        password = spellings.front();
+    } else {
         // An empty data file is no journal. Converting it would write an
         // empty journal over it and rotate the good copy out of the backups.
         if (IsEmptyFile(DATA_F_NAME))
-            throw JournalError(
-                "data file " + Quoted(DATA_F_NAME) +
-                " is empty; the backups \"_data\" and \"__data\" may hold the journal");
-        ThrowIfFailed(env.CopyFile(DATA_F_NAME, workingCopy_));
+            throw JournalError("data file " + Quoted(DATA_F_NAME) +
+                               " is empty; the backups \"_data\" and \"__data\" may hold the "
+                               "journal");
+        ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
+        // The copy is new, so private; an enciphered one may be as readable
+        // as the journal itself, and is put back with the journal's rights.
+        ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_));
         workingCopyTaken_ = true;
-        if (!GainAccess(spellings)) {
-            std::cout << "Wrong password!\n";
-            opened = false;
-            recovery_.reset();
-            Restore();  // the data file is untouched; only the working copy goes
-            return;
-        }
+        if (!IsPlainFile(DATA_F_NAME))
+            ThrowIfFailed(env.SetOwnership(workingCopy_, ownership_));
+        if (!GainAccess(spellings))
+            return wrongPassword();
         Load();
-    } else {
-        password = spellings.front();
     }
     iniFile = std::make_unique<TIniFile>(folder);
     opened = true;
 }
 
+FileKind TDreamBase::ExamineDataFile() {
+    Env& env = Env::Current();
+    FileKind kind;
+    ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
+    switch (kind) {
+        case FileKind::kMissing:
+        case FileKind::kFile:
+            return kind;
+        case FileKind::kDirectory:
+            throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a folder, not a file");
+        case FileKind::kOther:
+            throw JournalError("data file " + Quoted(DATA_F_NAME) + " is not a regular file");
+        case FileKind::kLink:
+            break;
+    }
+    // Converting through a link would leave the journal it points at in its
+    // old form while the link gave way to a new file here.
+    std::string target;
+    ThrowIfFailed(env.ReadLink(DATA_F_NAME, &target));
+    FileKind targetKind = FileKind::kMissing;
+    std::unique_ptr<platform::ReadableFile> probe;
+    const bool dangling = !env.OpenForRead(DATA_F_NAME, &probe).ok() &&
+                          env.GetFileKind(target, &targetKind).ok() &&
+                          targetKind == FileKind::kMissing;
+    if (dangling)
+        throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a link to " + Quoted(target) +
+                           ", which does not exist");
+    throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a link to " + Quoted(target) +
+                       "; convert the journal in its own folder, or put the file itself in "
+                       "place of the link");
+}
+
+void TDreamBase::RefuseWithoutJournal() {
+    // Run in the wrong folder, or after the journal was lost: a backup may
+    // hold it, and a new empty journal must not push it out of the rotation.
+    std::vector<std::string> names;
+    ThrowIfFailed(Env::Current().ListDir(folder, &names));
+    std::vector<std::string> copies;
+    for (const std::string& name : names) {
+        if (name == "_data" || name == "__data" || IsKeptWorkingCopyName(name))
+            copies.push_back(Quoted(name));
+    }
+    if (copies.empty())
+        return;
+    std::sort(copies.begin(), copies.end());
+    std::string list;
+    for (const std::string& copy : copies)
+        list += (list.empty() ? "" : ", ") + copy;
+    throw JournalError("there is no data file " + Quoted(DATA_F_NAME) +
+                       ", but there are copies of a journal: " + list + "; copy one of them to " +
+                       Quoted(DATA_F_NAME) + " to convert it");
+}
+
 TDreamBase::~TDreamBase() {
-    // The journal is whole and enciphered again: only now do the backups
-    // move on, so a run that fails leaves them as they were.
-    if (closed_ && workingCopyTaken_)
-        RotateBackups();
-    // Not closed means the run is failing: leave the journal as found.
-    // Closed, this just lets the working copy go.
+    // Closed and rotated, this just lets go; otherwise the run is failing:
+    // leave the journal as found.
     Restore();
     recovery_.reset();
 }
 
-void TDreamBase::RecoverInterruptedRun() {
-    Env& env = Env::Current();
-    FileKind kind;
-    ThrowIfFailed(env.GetFileKind(workingCopy_, &kind));
-    if (kind != FileKind::kFile)
-        return;
-    // An earlier run stopped while the journal was open. Its working copy is
-    // the data file as that run found it. A data file that is enciphered
-    // again needs nothing; one that lies deciphered is replaced by it.
-    ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
-    if (kind == FileKind::kFile && !IsPlainFile(DATA_F_NAME)) {
-        ThrowIfFailed(env.RemoveFile(workingCopy_));
-        return;
-    }
-    std::cerr << "Warning: " << Quoted(workingCopy_)
-              << " was left by an interrupted run; putting it back as " << Quoted(DATA_F_NAME)
-              << "\n";
-    ThrowIfFailed(env.RenameFile(workingCopy_, DATA_F_NAME));
-}
-
 bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
-    if (password.empty() && IsPlainFile(DATA_F_NAME))
+    Env& env = Env::Current();
+    if (password.empty() && IsPlainFile(DATA_F_NAME)) {
+        // Plain already; while the run has it open, it is its owner's alone.
+        ThrowIfFailed(env.SetOwnership(DATA_F_NAME, Private(ownership_)));
+        dataPrivate_ = true;
         return true;
+    }
     auto isJournal = [this](const std::string& plain) { return IsPlainFile(plain); };
     for (const std::string& spelling : spellings) {
         dataChanged_ = true;  // deciphering replaces the data file
@@ -142,28 +194,40 @@ bool TDreamBase::IsPlainFile(const std::string& fileName) const {
     for (int c; head.size() < 15 && (c = in.Get()) >= 0;)
         head.push_back(static_cast<char>(c));
     in.Close();
-    head = platform::FromTextMode(head);
-    size_t digits = 0;
-    while (digits < head.size() && head[digits] >= '0' && head[digits] <= '9')
-        ++digits;
-    return digits > 0 && head.find("PLACE") != std::string::npos;
+    return LooksLikePlainJournal(head);
 }
 
 void TDreamBase::RotateBackups() {
-    Env& env = Env::Current();
-    FileKind kind;
-    platform::Status status = env.GetFileKind(RESERV_1, &kind);
-    if (status.ok() && kind == FileKind::kFile)
-        status = env.CopyFile(RESERV_1, RESERV_2);
-    if (!status.ok()) {
-        // Going on would overwrite the newer backup before the older one is
-        // saved. The journal itself is safe in the data file.
-        std::cerr << "Warning: the backups were not rotated: " << status.message() << "\n";
+    if (!closed_)
         return;
-    }
-    // Each copy replaces its target in one step.
-    JC_FATAL_CHECK(env.CopyFile(workingCopy_, RESERV_1).ok(),
-                   "RenameFile((DATA_F_NAME+\"X\").c_str(),RESERV_1)", kSource, 183);
+    dataCreated_ = false;  // a new journal stays from now on
+    if (!workingCopyTaken_)
+        return;
+    Env& env = Env::Current();
+    auto fail = [&](const Status& status) {
+        throw platform::IoError(
+            Status::Error(status.message() +
+                          "; the journal was converted and its data file enciphered again, "
+                          "but the backups \"_data\" and \"__data\" did not move on"));
+    };
+    FileKind kind;
+    Status status = env.GetFileKind(RESERV_1, &kind);
+    if (status.ok() && kind == FileKind::kFile)
+        status = env.RenameFile(RESERV_1, RESERV_2);
+    if (!status.ok())
+        fail(status);
+    // The journal as this run found it becomes the newest backup, keeping its
+    // own ownership and permissions.
+    status = env.RenameFile(workingCopy_, RESERV_1);
+    if (!status.ok())
+        fail(status);
+    workingCopyTaken_ = false;
+    dataChanged_ = false;
+}
+
+void TDreamBase::CreateSettingsFileIfMissing() {
+    if (closed_ && iniFile)
+        iniFile->CreateIfMissing();
 }
 
 void TDreamBase::Restore() {
@@ -171,7 +235,10 @@ void TDreamBase::Restore() {
     if (dataCreated_) {
         // There was no journal: the one being written goes again, lest it
         // stay plain and refuse the password for ever after.
-        platform::Status removed = env.RemoveFile(DATA_F_NAME);
+        FileKind kind;
+        Status removed = env.GetFileKind(DATA_F_NAME, &kind);
+        if (removed.ok() && kind == FileKind::kFile)
+            removed = env.RemoveFile(DATA_F_NAME);
         if (removed.ok())
             dataCreated_ = false;
         else
@@ -179,15 +246,20 @@ void TDreamBase::Restore() {
     }
     if (!workingCopyTaken_)
         return;
-    platform::Status status =
+    Status status =
         dataChanged_ ? env.RenameFile(workingCopy_, DATA_F_NAME) : env.RemoveFile(workingCopy_);
+    if (status.ok() && (dataChanged_ || dataPrivate_))
+        status = env.SetOwnership(DATA_F_NAME, ownership_);
     if (status.ok()) {
         workingCopyTaken_ = false;
         dataChanged_ = false;
+        dataPrivate_ = false;
         return;
     }
     std::cerr << "Warning: " << status.message() << "\n";
-    if (dataChanged_)
+    // Advice only for what the folder holds now.
+    FileKind kind;
+    if (dataChanged_ && env.GetFileKind(workingCopy_, &kind).ok() && kind == FileKind::kFile)
         std::cerr << "The journal as it was found is kept in " << Quoted(workingCopy_)
                   << ": rename it to " << Quoted(DATA_F_NAME) << " to recover it.\n";
 }
@@ -216,15 +288,18 @@ void TDreamBase::Save() {
 }
 
 void TDreamBase::Close() {
-    if (!iniFile)
+    if (!iniFile || closed_)
         return;
+    Env& env = Env::Current();
     dataCreated_ = !workingCopyTaken_;
     Save();
     dataChanged_ = true;
-    iniFile.reset();
     EncryptFile(DATA_F_NAME, password, scheme_);  // failures throw
-    dataChanged_ = false;
-    dataCreated_ = false;
+    // The enciphered journal gets its own ownership and permissions back. A
+    // new one keeps those of a new file: its folder's owner's, and private.
+    if (ownership_.known)
+        ThrowIfFailed(env.SetOwnership(DATA_F_NAME, ownership_));
+    dataPrivate_ = false;
     closed_ = true;
 }
 

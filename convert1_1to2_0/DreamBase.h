@@ -9,48 +9,59 @@
 #include "convert1_1to2_0/DataFile.h"
 #include "convert1_1to2_0/FileUtils.h"
 #include "convert1_1to2_0/IniFile.h"
+#include "platform/Env.h"
 #include "platform/Fatal.h"
 
 // The legacy journal store: the data file "data" in the current folder, with
 // its backups "_data" (as found at the start of the latest run) and "__data"
 // (the one before). Opening deciphers the file in place and reads it; Close
-// writes it back and enciphers it again; only then, on destruction, do the
-// backups rotate.
+// writes it back and enciphers it again; RotateBackups then moves the
+// backups on.
 //
-// While the store is open the data file lies deciphered on disk. The working
-// copy "dataX", taken before anything is changed, stays until Close has
-// enciphered the file again: any failure puts it back over the data file, and
-// a run that finds it left over by an interrupted run does the same first.
+// While the store is open the data file lies deciphered on disk, readable by
+// its owner only. The working copy "dataX", taken before anything is changed,
+// stays until the backups have moved on: any failure puts it back over the
+// data file. A run that finds one left by an interrupted run first works out
+// what it is (see LeftoverWorkingCopy).
 class TDreamBase {
   public:
     // `opened` is set to false, after "Wrong password!" on standard output,
     // when the password does not open the journal. Failures of the file
-    // system and unreadable journals throw.
+    // system and unreadable journals throw, with the folder as it was.
     TDreamBase(std::string password, bool& opened);
-    // After Close, rotates the backups. Without Close, puts the data file
-    // back as it was found.
+    // Without Close, puts the data file back as it was found.
     ~TDreamBase();
     TDreamBase(const TDreamBase&) = delete;
     TDreamBase& operator=(const TDreamBase&) = delete;
 
-    // Writes the journal back and enciphers it with the password. Throws,
-    // with the data file restored, when that fails.
+    // Writes the journal back and enciphers it with the password, giving the
+    // data file its own ownership and permissions back. Throws, with the
+    // data file restored, when that fails.
     void Close();
+    // After Close: the journal as found becomes "_data", the previous "_data"
+    // becomes "__data". Throws IoError saying what is where when a step fails;
+    // the journal itself is safe in the data file by then.
+    void RotateBackups();
+    // After Close: creates the empty legacy settings file "ini" when there was
+    // none, as the older release expects. Problems are warnings.
+    void CreateSettingsFileIfMissing();
 
     std::vector<std::string> GetPlaces() const { return places; }
     std::vector<std::string> GetPositions() const { return positions; }
     // The records actually read, whatever count the file states.
     int RecordCount() const { return static_cast<int>(records.size()); }
     TRecord GetRecord(int index) const;
+    // True when the folder held no data file and a new journal is written.
+    bool IsNewJournal() const { return newJournal_; }
 
     std::string folder;
 
   private:
     void Open(bool& opened);
+    platform::FileKind ExamineDataFile();
+    void RefuseWithoutJournal();
     bool IsPlainFile(const std::string& fileName) const;
     bool GainAccess(const std::vector<std::string>& spellings);
-    void RotateBackups();
-    void RecoverInterruptedRun();
     void Restore();
     void Load();
     void Save();
@@ -69,9 +80,12 @@ class TDreamBase {
     std::string RESERV_2;
     std::string workingCopy_;  // DATA_F_NAME + "X"
     CipherScheme scheme_ = CipherScheme::kCurrent;
+    platform::FileOwnership ownership_;  // the data file's, as found
     bool workingCopyTaken_ = false;
     bool dataChanged_ = false;  // the data file may differ from the working copy
+    bool dataPrivate_ = false;  // the data file's permissions were narrowed
     bool dataCreated_ = false;  // the data file is being written where there was none
     bool closed_ = false;       // written back and enciphered again
+    bool newJournal_ = false;   // there was no data file
     std::unique_ptr<platform::RecoveryAction> recovery_;
 };

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/Env.h"
-#include "platform/Fatal.h"
+#include "platform/Interrupt.h"
 #include "platform/Rc2Cipher.h"
 
 using platform::CipherDirection;
@@ -14,9 +14,6 @@ using platform::Rc2Cbc;
 using platform::Status;
 
 namespace {
-
-const char kSource[] = "convert1_1to2_0/FileUtils";
-const char kRenameCheck[] = "rename(TmpfName,aFileName)==0";
 
 // One fixed buffer per call, whatever the file's size.
 constexpr size_t kChunkSize = 1 << 16;
@@ -68,12 +65,13 @@ struct Buffers {
     std::vector<char> out = std::vector<char>(kChunkSize + Rc2Cbc::kBlockSize);
 };
 
-// Streams `from` through `cipher` into `to`, which is created or truncated.
-// *created tells whether `to` was opened (and so may need removing);
-// *length is the number of bytes read from `from`; *failure says what went
-// wrong when the outcome is kFailed.
-Outcome Transform(Env& env, const std::string& from, const std::string& to, Rc2Cbc& cipher,
-                  Buffers& buffers, bool* created, uint64_t* length, Status* failure) {
+// Streams `from` through `cipher` into a new private temporary file beside
+// `from` (its name starts with `from` + "__"). *temp tells its path once it
+// exists (the caller removes or renames it); *length is the number of bytes
+// read from `from`; *failure says what went wrong when the outcome is
+// kFailed.
+Outcome Transform(Env& env, const std::string& from, Rc2Cbc& cipher, Buffers& buffers,
+                  std::string* temp, uint64_t* length, Status* failure) {
     *length = 0;
     auto failed = [failure](Status status) {
         *failure = std::move(status);
@@ -84,11 +82,13 @@ Outcome Transform(Env& env, const std::string& from, const std::string& to, Rc2C
     if (!status.ok())
         return failed(status);
     std::unique_ptr<platform::WritableFile> out;
-    status = env.OpenForWrite(to, &out);
-    if (!status.ok())
+    status = env.CreateTemp(TempName(from), temp, &out);
+    if (!status.ok()) {
+        temp->clear();
         return failed(status);
-    *created = true;
+    }
     for (;;) {
+        platform::CheckForInterrupt();
         size_t got = 0;
         status = in->Read(buffers.in.data(), buffers.in.size(), &got);
         if (!status.ok())
@@ -117,78 +117,133 @@ Outcome Transform(Env& env, const std::string& from, const std::string& to, Rc2C
     return rejected ? Outcome::kRejected : Outcome::kDone;
 }
 
+// A temporary file that is removed when it goes out of scope, unless it has
+// taken its place. Deciphered text must not linger, so a removal that fails
+// is reported, with the name to delete by hand.
+class TempFile {
+  public:
+    explicit TempFile(Env& env) : env_(env) {}
+    // Every normal path removes or renames the file itself; this one is
+    // for an exception passing through (an interrupt, a failing check).
+    ~TempFile() { Remove(); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    std::string* path() { return &path_; }
+    // One attempt: a file that cannot be removed is reported, not retried.
+    Status Remove() {
+        if (path_.empty())
+            return Status::OK();
+        Status status = env_.RemoveFile(path_);
+        path_.clear();
+        return status;
+    }
+    // Renames the file over `target`; it is then no longer this object's.
+    Status RenameTo(const std::string& target) {
+        Status status = env_.RenameFile(path_, target);
+        if (status.ok())
+            path_.clear();
+        return status;
+    }
+
+  private:
+    Env& env_;
+    std::string path_;
+};
+
+// Deciphered text must not linger: a temporary file that cannot be removed
+// is named in the message, for the user to delete.
+Status CannotRemove(const Status& removal) {
+    return Status::Error(removal.message() + " (delete it by hand)");
+}
+
+// Throws IoError for `status` once the temporary file is gone (or said to
+// be there).
+[[noreturn]] void Fail(const Status& status, TempFile& temp) {
+    const Status removed = temp.Remove();
+    if (!removed.ok())
+        throw platform::IoError(
+            Status::Error(status.message() + "; " + CannotRemove(removed).message()));
+    throw platform::IoError(status);
+}
+
 }  // namespace
 
 bool EncryptFile(const std::string& aFileName, const std::string& password, CipherScheme scheme) {
     std::unique_ptr<Rc2Cbc> cipher =
         MakeCipher(scheme, HashPassword(password), CipherDirection::kEncipher);
     Env& env = Env::Current();
-    const std::string tmpfName = TempName(aFileName);
     Buffers buffers;
-    bool created = false;
+    TempFile temp(env);
     uint64_t length = 0;
     Status failure;
-    if (Transform(env, aFileName, tmpfName, *cipher, buffers, &created, &length, &failure) !=
-        Outcome::kDone) {
-        // Only enciphered bytes were written, so a leftover is harmless and
-        // the next run overwrites it.
-        if (created)
-            env.RemoveFile(tmpfName);
-        throw platform::IoError(failure);
-    }
+    if (Transform(env, aFileName, *cipher, buffers, temp.path(), &length, &failure) !=
+        Outcome::kDone)
+        Fail(failure, temp);
     // Renaming over the original replaces it atomically: at every moment the
     // file is there, either plain or enciphered.
-    JC_FATAL_CHECK(env.RenameFile(tmpfName, aFileName).ok(), kRenameCheck, kSource, 218);
+    const Status renamed = temp.RenameTo(aFileName);
+    if (!renamed.ok())
+        Fail(renamed, temp);
     return true;
+}
+
+bool DecipherText(const std::string& cipherText, const std::string& password,
+                  const std::function<bool(const std::string& plain)>& accept, std::string* plain,
+                  CipherScheme* opened) {
+    if (cipherText.empty() || cipherText.size() % Rc2Cbc::kBlockSize != 0)
+        return false;  // no key gives whole blocks
+    const Md5Digest hash = HashPassword(password);
+    for (CipherScheme scheme :
+         {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
+        std::unique_ptr<Rc2Cbc> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
+        plain->assign(cipherText.size() + Rc2Cbc::kBlockSize, '\0');
+        size_t written = 0, last = 0;
+        if (!cipher->Update(cipherText.data(), cipherText.size(), &(*plain)[0], &written).ok() ||
+            !cipher->Final(&(*plain)[written], &last).ok())
+            continue;
+        plain->resize(written + last);
+        if (!accept || accept(*plain)) {
+            *opened = scheme;
+            return true;
+        }
+    }
+    plain->clear();
+    return false;
 }
 
 bool DecryptFile(const std::string& aFileName, const std::string& password,
                  const PlainTextCheck& accept, CipherScheme* opened) {
     const Md5Digest hash = HashPassword(password);
     Env& env = Env::Current();
-    const std::string tmpfName = TempName(aFileName);
     Buffers buffers;
-    bool created = false;
     for (CipherScheme scheme :
          {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
         std::unique_ptr<Rc2Cbc> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
+        // The temporary file may hold text deciphered with a wrong key, or
+        // part of the right one; neither may stay behind.
+        TempFile temp(env);
         uint64_t length = 0;
         Status failure;
         Outcome outcome =
-            Transform(env, aFileName, tmpfName, *cipher, buffers, &created, &length, &failure);
-        if (outcome == Outcome::kFailed) {
-            // A file that cannot be read is no wrong password: say what failed.
-            if (created)
-                JC_FATAL_CHECK(env.RemoveFile(tmpfName).ok(), "remove(TmpfName)==0", kSource, 316);
-            throw platform::IoError(failure);
+            Transform(env, aFileName, *cipher, buffers, temp.path(), &length, &failure);
+        // A file that cannot be read is no wrong password: say what failed.
+        if (outcome == Outcome::kFailed)
+            Fail(failure, temp);
+        if (outcome == Outcome::kDone && (!accept || accept(*temp.path()))) {
+            const Status renamed = temp.RenameTo(aFileName);
+            if (!renamed.ok())
+                Fail(renamed, temp);
+            if (opened != nullptr)
+                *opened = scheme;
+            return true;
         }
-        if (outcome == Outcome::kDone) {
-            bool accepted = true;
-            if (accept) {
-                try {
-                    accepted = accept(tmpfName);
-                } catch (...) {
-                    env.RemoveFile(tmpfName);  // deciphered text must not linger
-                    throw;
-                }
-            }
-            if (accepted) {
-                const Status renamed = env.RenameFile(tmpfName, aFileName);
-                if (!renamed.ok())
-                    env.RemoveFile(tmpfName);  // deciphered text must not linger
-                JC_FATAL_CHECK(renamed.ok(), kRenameCheck, kSource, 312);
-                if (opened != nullptr)
-                    *opened = scheme;
-                return true;
-            }
-        }
+        const Status removed = temp.Remove();
+        if (!removed.ok())
+            throw platform::IoError(CannotRemove(removed));
         // No key gives whole blocks: not enciphered at all, so no need to try the others.
         if (length == 0 || length % Rc2Cbc::kBlockSize != 0)
             break;
     }
-    // The temporary file may hold text deciphered with a wrong key, or part of
-    // the right one; neither may stay behind.
-    if (created)
-        JC_FATAL_CHECK(env.RemoveFile(tmpfName).ok(), "remove(TmpfName)==0", kSource, 316);
     return false;
 }

@@ -32,7 +32,9 @@ class CipherUnavailable : public std::runtime_error {
 };
 
 // Enciphers aFileName in place with the key `scheme` derives from `password`.
-// The result is built in aFileName + "__" and renamed over aFileName. True
+// The result is built in a new private temporary file named after
+// aFileName + "__" and renamed over aFileName; it keeps the temporary file's
+// ownership and permissions (the caller gives the journal its own back). True
 // means aFileName now holds the enciphered file. A file that cannot be read
 // or written throws platform::IoError, with aFileName as it was.
 bool EncryptFile(const std::string& aFileName, const std::string& password,
@@ -41,9 +43,17 @@ bool EncryptFile(const std::string& aFileName, const std::string& password,
 // Deciphers aFileName in place. Tries kCurrent, kBase and kEarly in turn and
 // takes the first whose padding is valid and whose text `accept` (when given)
 // accepts; on success *opened (when given) tells which scheme it was, so the
-// caller can encipher the file again the same way. False means aFileName is as
+// caller can encipher the file again the same way. The deciphered file is
+// private (readable by its owner only). False means aFileName is as
 // it was: a wrong password, or a file that was never enciphered. A file that
 // cannot be read or written is no wrong password: that throws
 // platform::IoError, with aFileName as it was.
 bool DecryptFile(const std::string& aFileName, const std::string& password,
                  const PlainTextCheck& accept = nullptr, CipherScheme* opened = nullptr);
+
+// Deciphers `cipherText` (a whole enciphered file) in memory, trying the
+// schemes as DecryptFile does; `accept` (when given) judges each candidate
+// text. False for a wrong password.
+bool DecipherText(const std::string& cipherText, const std::string& password,
+                  const std::function<bool(const std::string& plain)>& accept, std::string* plain,
+                  CipherScheme* opened);

@@ -12,6 +12,8 @@ namespace {
 
 // The longest text value the older release could hold (a 64-byte buffer).
 constexpr size_t kMaxTextLength = 63;
+// Eighteen settings take a few hundred bytes; a larger file is not one.
+constexpr size_t kMaxFileSize = 1 << 20;
 
 void Warn(const std::string& message) {
     std::fprintf(stderr, "Warning: %s\n", message.c_str());
@@ -151,21 +153,28 @@ TIniFile::TIniFile(std::string folder)
         return;
     }
     if (kind == platform::FileKind::kMissing) {
-        // The older release expects the file to be there from now on.
-        std::unique_ptr<platform::WritableFile> file;
-        status = env.OpenForWrite(FileName, &file);
-        if (status.ok())
-            status = file->Close();
-        if (!status.ok())
-            Warn(status.message() + keepDefaults);
+        missing_ = true;
         return;
     }
     std::string bytes;
-    status = platform::ReadWholeFile(env, FileName, &bytes);
+    status = platform::ReadSmallFile(env, FileName, kMaxFileSize, &bytes);
     if (!status.ok()) {
         Warn(status.message() + keepDefaults);
         return;
     }
     const std::string text = platform::FromTextMode(bytes);
     SettingsReader(text, FileName).Read(IntValues, StrValues);
+}
+
+void TIniFile::CreateIfMissing() {
+    if (!missing_)
+        return;
+    platform::Env& env = platform::Env::Current();
+    std::unique_ptr<platform::WritableFile> file;
+    platform::Status status = env.CreateNew(FileName, &file);
+    if (status.ok())
+        status = file->Close();
+    if (!status.ok())
+        Warn(status.message());
+    missing_ = false;
 }

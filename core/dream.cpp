@@ -12,7 +12,7 @@ namespace {
 
 std::string CurrentDirectory() {
     std::string path;
-    platform::Status status = platform::Env::Current().GetCurrentDirectory(&path);
+    platform::Status status = platform::Env::Current().GetCurrentDir(&path);
     if (!status.ok())
         throw DreamEngineError(status.message());
     return path;
@@ -115,7 +115,7 @@ DreamEngine::DreamEngine(bool useCurrentDir) {
 
     if (KindOf(DocumentPath()) == platform::FileKind::kMissing) {
         if (KindOf(folder_) == platform::FileKind::kMissing) {
-            platform::Status status = platform::Env::Current().CreateDirectory(folder_);
+            platform::Status status = platform::Env::Current().CreateDir(folder_);
             if (!status.ok())
                 throw DreamEngineError(status.message());
         }
@@ -157,6 +157,10 @@ void DreamEngine::CreateDocument() {
     // reason, than as a file that cannot be opened.
     if (!status.ok())
         throw DreamEngineError(status.message());
+}
+
+void DreamEngine::DiscardSettings() {
+    ini_->Discard();
 }
 
 void DreamEngine::Save() {

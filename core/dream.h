@@ -67,6 +67,9 @@ class DreamEngine {
     DreamEngine& operator=(const DreamEngine&) = delete;
 
     void Save();  // throws XmlError naming the path
+    // The settings file is left as it was when the engine goes (the run
+    // failed).
+    void DiscardSettings();
 
     IXMLContentsTypePtr GetContents() { return contents_; }
     std::string GetFolder() { return folder_; }

@@ -12,6 +12,9 @@
 namespace {
 
 const char kIniFileName[] = "ini.txt";
+// Thirteen settings of at most 126 bytes a line take a few kilobytes; a file
+// larger than this is not a settings file.
+constexpr size_t kMaxFileSize = 1 << 20;
 
 const std::pair<const char*, const char*> kDefaults[] = {
     {"Language", "E"},        {"DreamFontName", "Lucida Console"},
@@ -50,7 +53,7 @@ void TIni::Load() {
     }
     std::string bytes;
     if (status.ok())
-        status = platform::ReadWholeFile(env, FileName, &bytes);
+        status = platform::ReadSmallFile(env, FileName, kMaxFileSize, &bytes);
     if (!status.ok()) {
         saveOnExit_ = false;
         Warn("settings file \"" + FileName +
@@ -103,6 +106,10 @@ void TIni::Parse(const std::string& text) {
 
 TIni::~TIni() {
     Store();
+}
+
+void TIni::Discard() {
+    saveOnExit_ = false;
 }
 
 void TIni::Store() noexcept {

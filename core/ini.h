@@ -19,6 +19,10 @@ class TIni {
     TIni(const TIni&) = delete;
     TIni& operator=(const TIni&) = delete;
 
+    // The settings are not written when the object goes: the run that made
+    // it failed, and leaves the file as it was.
+    void Discard();
+
     std::string FileName;                     // folder + separator + "ini.txt"
     std::map<std::string, std::string> Data;  // keys compare byte by byte
 

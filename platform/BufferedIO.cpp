@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/Interrupt.h"
+
 namespace platform {
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
@@ -15,6 +17,7 @@ BufferedReader::BufferedReader(Env& env, const std::string& path)
 bool BufferedReader::Refill() {
     if (!file_)
         return false;
+    CheckForInterrupt();
     size_t got = 0;
     ThrowIfFailed(file_->Read(buffer_.data(), buffer_.size(), &got));
     next_ = 0;
@@ -31,8 +34,8 @@ void BufferedReader::Close() {
 }
 
 AtomicFileWriter::AtomicFileWriter(Env& env, const std::string& path)
-    : env_(env), path_(path), temp_(path + ".tmp"), buffer_(kBufferSize) {
-    ThrowIfFailed(env_.OpenForWrite(temp_, &file_));
+    : env_(env), path_(path), buffer_(kBufferSize) {
+    ThrowIfFailed(env_.CreateTemp(path, &temp_, &file_));
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -55,6 +58,7 @@ void AtomicFileWriter::Write(const char* data, size_t n) {
 }
 
 void AtomicFileWriter::Drain() {
+    CheckForInterrupt();
     ThrowIfFailed(file_->Write(buffer_.data(), used_));
     used_ = 0;
 }
@@ -69,7 +73,9 @@ void AtomicFileWriter::Commit() {
         ThrowIfFailed(closed);
     }
     file_.reset();
-    Status renamed = env_.RenameFile(temp_, path_);
+    Status renamed = TakeOwnershipOf(env_, temp_, path_);
+    if (renamed.ok())
+        renamed = env_.RenameFile(temp_, path_);
     if (!renamed.ok()) {
         env_.RemoveFile(temp_);
         ThrowIfFailed(renamed);

@@ -32,7 +32,8 @@ class BufferedReader {
 };
 
 // Writes a file of any size through one fixed buffer, under a temporary name
-// that Commit renames over the target: readers never see a part of it.
+// that Commit renames over the target: readers never see a part of it. The
+// target's ownership and permissions pass to the new file.
 // Failures throw IoError; a writer dropped before Commit removes its
 // temporary file.
 class AtomicFileWriter {

@@ -4,12 +4,32 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Status.h"
 
 namespace platform {
 
-enum class FileKind { kMissing, kFile, kDirectory };
+// What stands at a path. Links are not followed: a link is reported as one,
+// whatever it points at (or whether it points anywhere).
+enum class FileKind {
+    kMissing,
+    kFile,  // a regular file
+    kDirectory,
+    kLink,   // a symbolic link (or another kind of reparse point)
+    kOther,  // a FIFO, a device, a socket: nothing the journal can be
+};
+
+// Who owns a file and who may read it. A file that replaces another takes
+// these from it. Where the platform has no such bits (Windows: a file takes
+// the folder's inherited access), they are empty and applying them does
+// nothing.
+struct FileOwnership {
+    bool known = false;
+    uint32_t mode = 0;  // permission bits
+    int64_t owner = -1;
+    int64_t group = -1;
+};
 
 // A file opened for reading. Every call is one file-system operation.
 class ReadableFile {
@@ -20,7 +40,7 @@ class ReadableFile {
     virtual Status Close() = 0;
 };
 
-// A file opened for writing (created, or truncated when present).
+// A file opened for writing; always a new one (see Env::CreateNew).
 class WritableFile {
   public:
     virtual ~WritableFile() = default;
@@ -31,27 +51,62 @@ class WritableFile {
     virtual Status Close() = 0;
 };
 
+// The exclusive right to work in a folder, held until the object goes. The
+// system lets it go when the process dies, however it dies, and it leaves
+// nothing behind in the folder.
+class FolderLock {
+  public:
+    virtual ~FolderLock() = default;
+};
+
 // Every file operation of the program goes through an Env, so that tests can
 // make any single operation fail, or stop the run right after it, and watch
 // what is left on disk. An object that is destroyed without Close() releases
 // its handle quietly; that is the path of a run that is already failing.
+//
+// Nothing the program creates follows a link or replaces what another process
+// made: new files are created exclusively, temporary files under names no one
+// can guess, and a rename replaces a link itself, never what it points at.
 class Env {
   public:
     virtual ~Env() = default;
 
+    // Opens a regular file for reading. Anything else (a folder, a FIFO, a
+    // device) is refused without waiting on it.
     virtual Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) = 0;
-    virtual Status OpenForWrite(const std::string& path, std::unique_ptr<WritableFile>* file) = 0;
+    // Creates a new file at `path`, readable by its owner only; fails when
+    // anything, a link included, stands there already. The file belongs to
+    // the owner of its folder.
+    virtual Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) = 0;
+    // Creates a new private file beside `near`, named `near` + "." + random
+    // characters + ".tmp", and tells its path.
+    virtual Status CreateTemp(const std::string& near, std::string* path,
+                              std::unique_ptr<WritableFile>* file) = 0;
     // What stands at `path`. Failing to find out is an error, never "missing":
     // taking an unreadable journal for an absent one would overwrite it.
     virtual Status GetFileKind(const std::string& path, FileKind* kind) = 0;
-    virtual Status CreateDirectory(const std::string& path) = 0;
-    // Copies with overwrite. The target is replaced atomically, so a failed
-    // copy never leaves a truncated target behind.
-    virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
-    // Atomically replaces `to` when it exists.
+    // Where a link points, as stored in it.
+    virtual Status ReadLink(const std::string& path, std::string* target) = 0;
+    virtual Status CreateDir(const std::string& path) = 0;
+    // The names in a folder ("." and ".." left out), in no particular order.
+    virtual Status ListDir(const std::string& path, std::vector<std::string>* names) = 0;
+    // Atomically puts `from` in the place of `to` (a link at `to` is replaced
+    // itself). `from` keeps its own ownership and permissions.
     virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
+    // Renames `from` to `to` only if nothing stands at `to`; *exists tells
+    // when something did (the status is then a failure saying so).
+    virtual Status RenameNoReplace(const std::string& from, const std::string& to,
+                                   bool* exists) = 0;
     virtual Status RemoveFile(const std::string& path) = 0;
-    virtual Status GetCurrentDirectory(std::string* path) = 0;
+    virtual Status GetOwnership(const std::string& path, FileOwnership* ownership) = 0;
+    virtual Status SetOwnership(const std::string& path, const FileOwnership& ownership) = 0;
+    // Makes the renames and removals done in `path` survive a power cut.
+    virtual Status SyncDir(const std::string& path) = 0;
+    // Takes the folder's lock without waiting. *busy tells when another
+    // process holds it (the status is then a failure saying so).
+    virtual Status LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock,
+                           bool* busy) = 0;
+    virtual Status GetCurrentDir(std::string* path) = 0;
 
     // The Env in use: the real file system unless a test installed another.
     static Env& Current();
@@ -76,12 +131,30 @@ class ScopedEnv {
 
 // Whole-file helpers built on the operations above.
 Status ReadWholeFile(Env& env, const std::string& path, std::string* contents);
+// The same for a file that must be small (settings): one larger than
+// `limit` bytes is refused with a status that says so, before it is read.
+Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::string* contents);
 // Writes through a temporary file beside `path` and renames it over `path`,
-// so that readers see the old contents or the new, never a part.
+// so that readers see the old contents or the new, never a part. A file that
+// is replaced passes its ownership and permissions on; a new one is private.
 Status WriteFileAtomically(Env& env, const std::string& path, const std::string& contents);
+// Copies `from` to `to` the same way: through a temporary file, flushed,
+// then renamed over `to`, which keeps its ownership when it was there.
+Status CopyWholeFile(Env& env, const std::string& from, const std::string& to);
+// Gives the file at `temp`, about to replace `target`, the ownership and
+// permissions of `target` (when `target` exists).
+Status TakeOwnershipOf(Env& env, const std::string& temp, const std::string& target);
+
+// True for the names CreateTemp gives to temporaries beside `near`'s name:
+// nearName + "." + kTempNameRandomLength letters or digits + ".tmp".
+constexpr size_t kTempNameRandomLength = 8;
+bool IsTempNameFor(const std::string& name, const std::string& nearName);
 
 // The platform's path separator and the join the whole program uses.
 extern const char kPathSeparator;
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder part and the name part of a path made by JoinPath.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
 
 }  // namespace platform

@@ -102,16 +102,30 @@ Status FaultInjectionEnv::OpenForRead(const std::string& path,
     return status;
 }
 
-Status FaultInjectionEnv::OpenForWrite(const std::string& path,
-                                       std::unique_ptr<WritableFile>* file) {
+Status FaultInjectionEnv::CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) {
     Status status;
-    if (Begin("open-write", path, true)) {
+    if (Begin("create", path, true)) {
         status = Injected("create", path);
     } else {
         std::unique_ptr<WritableFile> base;
-        status = base_.OpenForWrite(path, &base);
+        status = base_.CreateNew(path, &base);
         if (status.ok())
             file->reset(new FaultyWritableFile(*this, path, std::move(base)));
+    }
+    End();
+    return status;
+}
+
+Status FaultInjectionEnv::CreateTemp(const std::string& near, std::string* path,
+                                     std::unique_ptr<WritableFile>* file) {
+    Status status;
+    if (Begin("create-temp", near, true)) {
+        status = Injected("create a temporary file for", near);
+    } else {
+        std::unique_ptr<WritableFile> base;
+        status = base_.CreateTemp(near, path, &base);
+        if (status.ok())
+            file->reset(new FaultyWritableFile(*this, *path, std::move(base)));
     }
     End();
     return status;
@@ -123,16 +137,23 @@ Status FaultInjectionEnv::GetFileKind(const std::string& path, FileKind* kind) {
     return status;
 }
 
-Status FaultInjectionEnv::CreateDirectory(const std::string& path) {
+Status FaultInjectionEnv::ReadLink(const std::string& path, std::string* target) {
     Status status =
-        Begin("mkdir", path, true) ? Injected("create folder", path) : base_.CreateDirectory(path);
+        Begin("readlink", path) ? Injected("read the link", path) : base_.ReadLink(path, target);
     End();
     return status;
 }
 
-Status FaultInjectionEnv::CopyFile(const std::string& from, const std::string& to) {
+Status FaultInjectionEnv::CreateDir(const std::string& path) {
     Status status =
-        Begin("copy", from + " -> " + to, true) ? Injected("copy", from) : base_.CopyFile(from, to);
+        Begin("mkdir", path, true) ? Injected("create folder", path) : base_.CreateDir(path);
+    End();
+    return status;
+}
+
+Status FaultInjectionEnv::ListDir(const std::string& path, std::vector<std::string>* names) {
+    Status status =
+        Begin("list", path) ? Injected("list folder", path) : base_.ListDir(path, names);
     End();
     return status;
 }
@@ -144,15 +165,54 @@ Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string&
     return status;
 }
 
+Status FaultInjectionEnv::RenameNoReplace(const std::string& from, const std::string& to,
+                                          bool* exists) {
+    *exists = false;
+    Status status = Begin("rename-new", from + " -> " + to, true)
+                        ? Injected("rename", from)
+                        : base_.RenameNoReplace(from, to, exists);
+    End();
+    return status;
+}
+
 Status FaultInjectionEnv::RemoveFile(const std::string& path) {
     Status status = Begin("remove", path, true) ? Injected("delete", path) : base_.RemoveFile(path);
     End();
     return status;
 }
 
-Status FaultInjectionEnv::GetCurrentDirectory(std::string* path) {
+Status FaultInjectionEnv::GetOwnership(const std::string& path, FileOwnership* ownership) {
     Status status =
-        Begin("getcwd", "") ? Injected("find", "current folder") : base_.GetCurrentDirectory(path);
+        Begin("stat-owner", path) ? Injected("examine", path) : base_.GetOwnership(path, ownership);
+    End();
+    return status;
+}
+
+Status FaultInjectionEnv::SetOwnership(const std::string& path, const FileOwnership& ownership) {
+    Status status = Begin("chown", path, true) ? Injected("change the permissions of", path)
+                                               : base_.SetOwnership(path, ownership);
+    End();
+    return status;
+}
+
+Status FaultInjectionEnv::SyncDir(const std::string& path) {
+    Status status = Begin("sync-dir", path) ? Injected("flush folder", path) : base_.SyncDir(path);
+    End();
+    return status;
+}
+
+Status FaultInjectionEnv::LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock,
+                                  bool* busy) {
+    *busy = false;
+    Status status =
+        Begin("lock", path) ? Injected("lock folder", path) : base_.LockDir(path, lock, busy);
+    End();
+    return status;
+}
+
+Status FaultInjectionEnv::GetCurrentDir(std::string* path) {
+    Status status =
+        Begin("getcwd", "") ? Injected("find", "current folder") : base_.GetCurrentDir(path);
     End();
     return status;
 }

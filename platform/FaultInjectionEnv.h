@@ -32,13 +32,21 @@ class FaultInjectionEnv : public Env {
     const std::vector<std::string>& Log() const { return log_; }
 
     Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
-    Status OpenForWrite(const std::string& path, std::unique_ptr<WritableFile>* file) override;
+    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override;
+    Status CreateTemp(const std::string& near, std::string* path,
+                      std::unique_ptr<WritableFile>* file) override;
     Status GetFileKind(const std::string& path, FileKind* kind) override;
-    Status CreateDirectory(const std::string& path) override;
-    Status CopyFile(const std::string& from, const std::string& to) override;
+    Status ReadLink(const std::string& path, std::string* target) override;
+    Status CreateDir(const std::string& path) override;
+    Status ListDir(const std::string& path, std::vector<std::string>* names) override;
     Status RenameFile(const std::string& from, const std::string& to) override;
+    Status RenameNoReplace(const std::string& from, const std::string& to, bool* exists) override;
     Status RemoveFile(const std::string& path) override;
-    Status GetCurrentDirectory(std::string* path) override;
+    Status GetOwnership(const std::string& path, FileOwnership* ownership) override;
+    Status SetOwnership(const std::string& path, const FileOwnership& ownership) override;
+    Status SyncDir(const std::string& path) override;
+    Status LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock, bool* busy) override;
+    Status GetCurrentDir(std::string* path) override;
 
     // Used by the file objects this Env hands out. True when this operation
     // must fail.

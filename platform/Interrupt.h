@@ -8,7 +8,9 @@ namespace platform {
 // window closing) must not leave the journal deciphered. While an
 // InterruptHandling lives they no longer end the process; the run notices at
 // its next interruption point, unwinds through the same restore as an error
-// does, and the program then exits with InterruptExitStatus().
+// does, and the program then exits with Interrupted::exitStatus(). One that
+// arrives when the work is past its last interruption point takes its usual
+// course when the InterruptHandling goes.
 class InterruptHandling {
   public:
     InterruptHandling();

@@ -1,11 +1,12 @@
-// The real file system, through POSIX calls. A Windows build puts its own
-// implementation of Env beside this one.
+// The real file system, through POSIX calls.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <random>
 #include <vector>
 
 #include "platform/Env.h"
@@ -19,11 +20,17 @@ constexpr mode_t kPrivate = 0600;
 
 class FileDescriptor {
   public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     ~FileDescriptor() { Release(); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
+    // Hands the descriptor over without closing it.
+    int Take() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     int Release() {
         int result = 0;
         if (fd_ >= 0)
@@ -95,80 +102,153 @@ class PosixWritableFile : public WritableFile {
     FileDescriptor fd_;
 };
 
+class PosixFolderLock : public FolderLock {
+  public:
+    explicit PosixFolderLock(int fd) : fd_(fd) {}
+
+  private:
+    FileDescriptor fd_;  // closing it lets the lock go
+};
+
+std::string RandomCharacters(size_t n) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::random_device device;
+    std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
+    std::string text;
+    for (size_t i = 0; i < n; ++i)
+        text.push_back(kAlphabet[pick(device)]);
+    return text;
+}
+
 class PosixEnv : public Env {
   public:
     Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
+        // Not blocking, so that a FIFO put in a file's place cannot hold the
+        // run (with the journal deciphered) until someone writes to it.
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (fd.get() < 0)
             return Status::FromErrno("cannot open", path, errno);
         struct stat st;
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-            ::close(fd);
+        if (::fstat(fd.get(), &st) != 0)
+            return Status::FromErrno("cannot examine", path, errno);
+        if (S_ISDIR(st.st_mode))
             return Status::FromErrno("cannot open", path, EISDIR);
-        }
-        file->reset(new PosixReadableFile(path, fd));
+        if (!S_ISREG(st.st_mode))
+            return Status::Error("cannot open \"" + path + "\": not a regular file");
+        const int flags = ::fcntl(fd.get(), F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+        file->reset(new PosixReadableFile(path, fd.Take()));
         return Status::OK();
     }
 
-    Status OpenForWrite(const std::string& path, std::unique_ptr<WritableFile>* file) override {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivate);
+    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+        int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivate);
         if (fd < 0)
             return Status::FromErrno("cannot create", path, errno);
+        GiveToFolderOwner(fd, path);
         file->reset(new PosixWritableFile(path, fd));
         return Status::OK();
     }
 
+    Status CreateTemp(const std::string& near, std::string* path,
+                      std::unique_ptr<WritableFile>* file) override {
+        for (int attempt = 0;; ++attempt) {
+            *path = near + "." + RandomCharacters(kTempNameRandomLength) + ".tmp";
+            int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            kPrivate);
+            if (fd >= 0) {
+                GiveToFolderOwner(fd, *path);
+                file->reset(new PosixWritableFile(*path, fd));
+                return Status::OK();
+            }
+            if (errno != EEXIST || attempt == 100)
+                return Status::FromErrno("cannot create a temporary file for", near, errno);
+        }
+    }
+
     Status GetFileKind(const std::string& path, FileKind* kind) override {
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0) {
+        if (::lstat(path.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR) {
                 *kind = FileKind::kMissing;
                 return Status::OK();
             }
             return Status::FromErrno("cannot examine", path, errno);
         }
-        *kind = S_ISDIR(st.st_mode) ? FileKind::kDirectory : FileKind::kFile;
+        if (S_ISREG(st.st_mode))
+            *kind = FileKind::kFile;
+        else if (S_ISDIR(st.st_mode))
+            *kind = FileKind::kDirectory;
+        else if (S_ISLNK(st.st_mode))
+            *kind = FileKind::kLink;
+        else
+            *kind = FileKind::kOther;
         return Status::OK();
     }
 
-    Status CreateDirectory(const std::string& path) override {
+    Status ReadLink(const std::string& path, std::string* target) override {
+        std::vector<char> buffer(256);
+        for (;;) {
+            ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+            if (n < 0)
+                return Status::FromErrno("cannot read the link", path, errno);
+            if (static_cast<size_t>(n) < buffer.size()) {
+                target->assign(buffer.data(), static_cast<size_t>(n));
+                return Status::OK();
+            }
+            buffer.resize(buffer.size() * 2);
+        }
+    }
+
+    Status CreateDir(const std::string& path) override {
         if (::mkdir(path.c_str(), 0777) != 0)
             return Status::FromErrno("cannot create folder", path, errno);
         return Status::OK();
     }
 
-    Status CopyFile(const std::string& from, const std::string& to) override {
-        FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-        if (in.get() < 0)
-            return Status::FromErrno("cannot open", from, errno);
-        const std::string temp = to + ".tmp";
-        FileDescriptor out(
-            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivate));
-        if (out.get() < 0)
-            return Status::FromErrno("cannot create", temp, errno);
-        Status status = CopyContents(in.get(), from, out.get(), temp);
-        struct stat source;
-        if (status.ok() && ::fstat(in.get(), &source) == 0)
-            ::fchmod(out.get(), source.st_mode & 07777);  // a copy keeps the permissions
-        if (status.ok() && ::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS)
-            status = Status::FromErrno("cannot flush", temp, errno);
-        if (out.Release() != 0 && status.ok())
-            status = Status::FromErrno("cannot close", temp, errno);
-        if (status.ok() && ::rename(temp.c_str(), to.c_str()) != 0)
-            status = Status::FromErrno("cannot replace", to, errno);
-        if (!status.ok())
-            ::unlink(temp.c_str());
-        return status;
+    Status ListDir(const std::string& path, std::vector<std::string>* names) override {
+        names->clear();
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr)
+            return Status::FromErrno("cannot list folder", path, errno);
+        std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr)
+                break;
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names->push_back(name);
+        }
+        if (errno != 0)
+            return Status::FromErrno("cannot list folder", path, errno);
+        return Status::OK();
     }
 
     Status RenameFile(const std::string& from, const std::string& to) override {
-        // A file that replaces another takes its permissions, so a private
-        // journal stays private and a shared one stays readable.
-        struct stat replaced;
-        if (::stat(to.c_str(), &replaced) == 0)
-            ::chmod(from.c_str(), replaced.st_mode & 07777);
         if (::rename(from.c_str(), to.c_str()) != 0)
             return Status::FromErrno("cannot rename \"" + from + "\" to", to, errno);
+        return Status::OK();
+    }
+
+    Status RenameNoReplace(const std::string& from, const std::string& to, bool* exists) override {
+        *exists = false;
+        int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system that cannot do it in one step: a second name
+            // (which fails when the name is taken), then the first goes.
+            result = ::link(from.c_str(), to.c_str());
+            if (result == 0)
+                ::unlink(from.c_str());
+        }
+        if (result != 0) {
+            *exists = errno == EEXIST;
+            return Status::FromErrno("cannot rename \"" + from + "\" to", to, errno);
+        }
         return Status::OK();
     }
 
@@ -178,7 +258,73 @@ class PosixEnv : public Env {
         return Status::OK();
     }
 
-    Status GetCurrentDirectory(std::string* path) override {
+    Status GetOwnership(const std::string& path, FileOwnership* ownership) override {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0)
+            return Status::FromErrno("cannot examine", path, errno);
+        ownership->known = true;
+        ownership->mode = st.st_mode & 07777;
+        ownership->owner = st.st_uid;
+        ownership->group = st.st_gid;
+        return Status::OK();
+    }
+
+    Status SetOwnership(const std::string& path, const FileOwnership& ownership) override {
+        if (!ownership.known)
+            return Status::OK();
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0)
+            return Status::FromErrno("cannot examine", path, errno);
+        if (!S_ISREG(st.st_mode))
+            return Status::Error("cannot change the permissions of \"" + path +
+                                 "\": not a regular file");
+        // Only the super-user can give a file away; anyone else keeps what
+        // they make, as any program of theirs would.
+        if ((st.st_uid != ownership.owner || st.st_gid != ownership.group) &&
+            ::lchown(path.c_str(), static_cast<uid_t>(ownership.owner),
+                     static_cast<gid_t>(ownership.group)) != 0 &&
+            errno != EPERM) {
+            return Status::FromErrno("cannot change the owner of", path, errno);
+        }
+        // After the owner: changing it may clear the set-id bits.
+        if (::chmod(path.c_str(), static_cast<mode_t>(ownership.mode)) != 0)
+            return Status::FromErrno("cannot change the permissions of", path, errno);
+        return Status::OK();
+    }
+
+    Status SyncDir(const std::string& path) override {
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd.get() < 0)
+            return Status::FromErrno("cannot open folder", path, errno);
+        if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+            return Status::FromErrno("cannot flush folder", path, errno);
+        return Status::OK();
+    }
+
+    Status LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock,
+                   bool* busy) override {
+        *busy = false;
+        // The lock is on the folder itself: nothing is created in it, and the
+        // system lets it go with the process.
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return Status::FromErrno("cannot open folder", path, errno);
+        auto held = std::make_unique<PosixFolderLock>(fd);
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EWOULDBLOCK) {
+                *busy = true;
+                return Status::Error("another conversion is running in the folder \"" + path +
+                                     "\"");
+            }
+            return Status::FromErrno("cannot lock folder", path, errno);
+        }
+        *lock = std::move(held);
+        return Status::OK();
+    }
+
+    Status GetCurrentDir(std::string* path) override {
         std::vector<char> buffer(256);
         for (;;) {
             if (::getcwd(buffer.data(), buffer.size()) != nullptr) {
@@ -192,27 +338,14 @@ class PosixEnv : public Env {
     }
 
   private:
-    static Status CopyContents(int in, const std::string& from, int out, const std::string& to) {
-        std::vector<char> buffer(1 << 16);
-        for (;;) {
-            ssize_t r = ::read(in, buffer.data(), buffer.size());
-            if (r < 0) {
-                if (errno == EINTR)
-                    continue;
-                return Status::FromErrno("cannot read", from, errno);
-            }
-            if (r == 0)
-                return Status::OK();
-            for (ssize_t done = 0; done < r;) {
-                ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(r - done));
-                if (w < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    return Status::FromErrno("cannot write", to, errno);
-                }
-                done += w;
-            }
-        }
+    // A new file belongs to the owner of its folder, even when the super-user
+    // makes it there: otherwise the folder's owner could not open the journal.
+    static void GiveToFolderOwner(int fd, const std::string& path) {
+        if (::geteuid() != 0)
+            return;
+        struct stat folder;
+        if (::stat(FolderOf(path).c_str(), &folder) == 0 && folder.st_uid != 0)
+            (void)::fchown(fd, folder.st_uid, folder.st_gid);
     }
 };
 

@@ -9,6 +9,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <exception>
 #include <string>
 
 #include "platform/Interrupt.h"
@@ -65,11 +67,20 @@ std::string Describe(int signal) {
 }  // namespace
 
 InterruptHandling::InterruptHandling() {
+    pending.store(0);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 InterruptHandling::~InterruptHandling() {
     SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    // An event that came after the last interruption point, when the work
+    // was past undoing, ends the program now that the work is done, with
+    // the status it stands for.
+    const int signal = pending.load();
+    if (signal != 0 && std::uncaught_exceptions() == 0) {
+        std::fflush(nullptr);
+        ExitProcess(static_cast<UINT>(128 + signal));
+    }
 }
 
 Interrupted::Interrupted(int signal) : std::runtime_error(Describe(signal)), signal_(signal) {}

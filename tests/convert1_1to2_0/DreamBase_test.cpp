@@ -29,9 +29,12 @@ class DreamBaseTest : public ::testing::Test {
         EXPECT_TRUE(opened);
         return base;
     }
+    // Closes the store as a run that succeeds does.
     void Close(std::unique_ptr<TDreamBase> base) {
         ScopedCurrentDir cd(dir.path());
         base->Close();
+        base->RotateBackups();
+        base->CreateSettingsFileIfMissing();
     }
 
     TempDir dir;
@@ -108,19 +111,13 @@ TEST_F(DreamBaseTest, WorkingCopyLeftByAnInterruptedRunIsPutBack) {
     WriteFile(dir.File("data"), kEmptyJournal);
     testing::internal::CaptureStderr();
     Close(Open("pw"));
-    EXPECT_EQ("Warning: \"" + dir.File("dataX") +
-                  "\" was left by an interrupted run; putting it back as \"" + dir.File("data") +
-                  "\"\n",
+    EXPECT_EQ("Warning: \"" + dir.File("data") +
+                  "\" lay deciphered, left so by an interrupted run; its enciphered form \"" +
+                  dir.File("dataX") + "\" is put back in its place\n",
               testing::internal::GetCapturedStderr());
     EXPECT_EQ(enciphered, ReadFile(dir.File("_data")));
     EXPECT_EQ(kEmptyJournal, Decipher(dir.File("data"), "pw"));
     EXPECT_FALSE(Exists(dir.File("dataX")));
-
-    // Left after the data file was enciphered again: it has nothing to add.
-    WriteFile(dir.File("dataX"), "stale");
-    Close(Open("pw"));
-    EXPECT_FALSE(Exists(dir.File("dataX")));
-    EXPECT_EQ(kEmptyJournal, Decipher(dir.File("data"), "pw"));
 }
 
 TEST_F(DreamBaseTest, DataFileThatIsAFolderIsAnError) {
@@ -154,29 +151,31 @@ uint64_t OperationNumber(const std::function<void()>& run, const std::vector<std
     return 0;
 }
 
-TEST_F(DreamBaseTest, FailedBackupOfTheWorkingCopyIsFatalAndKeepsTheJournal) {
+// Moving the backups on comes after the journal is safely enciphered again:
+// its failure is an error that says so, and the journal is whole in "data".
+TEST_F(DreamBaseTest, BackupsThatCannotMoveOnAreAnErrorAndKeepTheJournal) {
     WriteFile(dir.File("data"), kEmptyJournal);
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     const std::string enciphered = ReadFile(dir.File("data"));
-    const uint64_t copyToBackup =
-        OperationNumber([&] { Close(Open("pw")); }, {" copy ", "-> " + dir.File("_data")});
-    ASSERT_NE(0u, copyToBackup);
-    WriteFile(dir.File("data"), enciphered);  // as before the counted run
-    std::filesystem::remove(dir.File("_data"));
-    std::filesystem::remove(dir.File("ini"));
-    EXPECT_EXIT(
-        {
-            platform::FaultInjectionEnv env(platform::Env::Real());
-            env.FailAt(copyToBackup);
-            platform::ScopedEnv scoped(env);
-            Close(Open("pw"));
-        },
-        ::testing::ExitedWithCode(platform::kFatalExitStatus),
-        "^Assertion failed: RenameFile\\(\\(DATA_F_NAME\\+\"X\"\\)\\.c_str\\(\\),RESERV_1\\), "
-        "file convert1_1to2_0/DreamBase, line 183\n$");
-    // The same journal, enciphered the same way, is in place.
-    EXPECT_EQ(enciphered, ReadFile(dir.File("data")));
-    EXPECT_FALSE(Exists(dir.File("dataX")));
+    WriteFile(dir.File("_data"), "older");
+    for (const char* step : {"_data -> ", "dataX -> "}) {
+        const uint64_t rename = OperationNumber([&] { Close(Open("pw")); }, {" rename ", step});
+        ASSERT_NE(0u, rename) << step;
+        for (const std::string& name : ListFolder(dir.path()))  // as before the counted run
+            std::filesystem::remove(dir.File(name));
+        WriteFile(dir.File("data"), enciphered);
+        WriteFile(dir.File("_data"), "older");
+        platform::FaultInjectionEnv env(platform::Env::Real());
+        env.FailAt(rename);
+        platform::ScopedEnv scoped(env);
+        const std::string error = ErrorOf<platform::IoError>([&] { Close(Open("pw")); });
+        EXPECT_NE(std::string::npos, error.find("; the journal was converted and its data file "
+                                                "enciphered again, but the backups \"_data\" and "
+                                                "\"__data\" did not move on"))
+            << error;
+        EXPECT_EQ(enciphered, ReadFile(dir.File("data"))) << step;
+        EXPECT_FALSE(Exists(dir.File("dataX"))) << step;
+    }
 }
 
 TEST_F(DreamBaseTest, BackupsMoveOnOnlyWhenTheJournalIsSafelyClosed) {
@@ -195,7 +194,7 @@ TEST_F(DreamBaseTest, BackupsMoveOnOnlyWhenTheJournalIsSafelyClosed) {
 
 TEST_F(DreamBaseTest, NewJournalThatCannotBeEncipheredIsNotLeftPlain) {
     const uint64_t encipher =
-        OperationNumber([&] { Close(Open("pw")); }, {" open-write ", dir.File("data__")});
+        OperationNumber([&] { Close(Open("pw")); }, {" create-temp ", dir.File("data__")});
     ASSERT_NE(0u, encipher);
     std::filesystem::remove(dir.File("data"));
     std::filesystem::remove(dir.File("ini"));

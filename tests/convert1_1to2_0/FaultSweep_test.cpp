@@ -9,6 +9,7 @@
 #include "platform/XmlDom.h"
 #include "support/ChildRun.h"
 #include "support/Journals.h"
+#include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -51,6 +52,7 @@ class SweepTest : public ::testing::Test {
   protected:
     void SetUp() override {
         WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
+        SetPermissionBits(pristine.File("data"), 0644);
         plain_ = Decipher(pristine.File("data"), kPassword);
         WriteFile(pristine.File("data.xml"), kOldDocument);
         WriteFile(pristine.File("_data"), kOlderBackup);
@@ -59,8 +61,10 @@ class SweepTest : public ::testing::Test {
 
     // A fresh copy of the journal folder.
     void Prepare(const std::string& dir) {
-        for (const std::string& name : ListFolder(pristine.path()))
+        for (const std::string& name : ListFolder(pristine.path())) {
             WriteFile(dir + "/" + name, ReadFile(pristine.File(name)));
+            SetPermissionBits(dir + "/" + name, 0644);
+        }
     }
 
     // A backup goes only by the rotation that makes room for a newer one,
@@ -90,6 +94,14 @@ class SweepTest : public ::testing::Test {
     bool IsJournal(const std::string& path) {
         return Exists(path) && Decipher(path, kPassword) == plain_;
     }
+    static bool IsJournalFileName(const std::string& name) {
+        for (const char* known :
+             {"data", "_data", "__data", "data.xml", "data.xml.bak", "ini", "ini.txt"}) {
+            if (name == known)
+                return true;
+        }
+        return false;
+    }
     bool LooksPlain(const std::string& path) {
         if (!Exists(path))
             return false;
@@ -108,6 +120,24 @@ class SweepTest : public ::testing::Test {
             const std::string ini = ReadFile(dir + "/ini.txt");
             EXPECT_NE(std::string::npos, ini.find("LucidFontUnderl 0\r\n")) << context;
             EXPECT_NE(std::string::npos, ini.find("DreamFontBold 0\r\n")) << context;
+        }
+    }
+
+    // Wherever the deciphered journal lies, only its owner may read it (the
+    // journal itself is readable by others here). Windows has no permission
+    // bits to check.
+    void ExpectDecipheredTextPrivate(const std::string& dir, const std::string& context) {
+        for (const std::string& name : ListFolder(dir)) {
+            const std::string path = dir + "/" + name;
+            platform::FileKind kind;
+            const std::optional<unsigned> bits = PermissionBits(path);
+            if (!bits || !platform::Env::Real().GetFileKind(path, &kind).ok() ||
+                kind != platform::FileKind::kFile)
+                continue;
+            const std::string bytes = ReadFile(path);
+            if (bytes.size() >= 15 && plain_.compare(0, 15, bytes, 0, 15) == 0) {
+                EXPECT_EQ(0u, *bits & 077u) << name << ": " << context;
+            }
         }
     }
 
@@ -157,18 +187,34 @@ TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
         const ProcessResult& run = outcome.result;
         const bool succeeded = run.exitStatus == 0 && run.out == "Done";
         const bool reported =
-            run.exitStatus != 0 && !run.err.empty() && run.out.find("Done") == std::string::npos;
+            run.exitStatus == 1 && !run.err.empty() && run.out.find("Done") == std::string::npos;
+        const bool unfinished =
+            reported &&
+            run.err.find("The journal was converted all the same.") != std::string::npos;
         EXPECT_TRUE(succeeded || reported) << context;
         EXPECT_TRUE(IsJournal(dir.File("data")) || IsJournal(dir.File("_data"))) << context;
         EXPECT_FALSE(LooksPlain(dir.File("data"))) << context;
         ExpectBackupsKept(dir.path(), context);
         ExpectNoTruncatedFiles(dir.path(), context);
-        // A failed run leaves the document as it was, in its place. (The
-        // backups rotate after the conversion is complete; a failure there
-        // is reported but undoes nothing.)
-        if (reported && run.err.find("RESERV_1") == std::string::npos) {
+        // A failed run leaves the document as it was, in its place, and
+        // writes no settings. (The backups rotate after the conversion is
+        // complete; a failure there is reported but undoes nothing.)
+        if (reported && !unfinished) {
             EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml"))) << context;
             EXPECT_FALSE(Exists(dir.File("data.xml.bak"))) << context;
+            EXPECT_FALSE(Exists(dir.File("ini"))) << context;
+            EXPECT_FALSE(Exists(dir.File("ini.txt"))) << context;
+        }
+        if (succeeded || unfinished) {
+            EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml.bak"))) << context;
+            EXPECT_EQ(3, DreamsIn(dir.File("data.xml"))) << context;
+        }
+        // Nothing else is left behind, unless the message names it.
+        for (const std::string& name : ListFolder(dir.path())) {
+            if (!IsJournalFileName(name)) {
+                EXPECT_NE(std::string::npos, run.err.find(dir.File(name)))
+                    << name << ": " << context;
+            }
         }
         ExpectLaterRunConverts(dir.path(), context);
         if (HasFailure())
@@ -191,6 +237,7 @@ TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
             << context;
         ExpectBackupsKept(dir.path(), context);
         ExpectNoTruncatedFiles(dir.path(), context);
+        ExpectDecipheredTextPrivate(dir.path(), context);
         ExpectLaterRunConverts(dir.path(), context);
         if (HasFailure())
             break;

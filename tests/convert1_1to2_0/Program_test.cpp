@@ -166,7 +166,7 @@ TEST(ConversionTest, WrongPasswordChangesNothing) {
         WriteFile(dir.File("data.xml"), "<Contents/>");
         const auto before = Snapshot(dir.path());
         ProcessResult run = RunConverter(dir.path(), {wrong});
-        EXPECT_EQ(0, run.exitStatus);
+        EXPECT_EQ(2, run.exitStatus);
         EXPECT_EQ(kWrongPasswordOutput, run.out);
         EXPECT_EQ("", run.err);
         EXPECT_EQ(before, Snapshot(dir.path())) << wrong;
@@ -235,7 +235,8 @@ TEST(ConversionTest, AnExistingDocumentIsKeptAsBackup) {
     WriteFile(dir.File("data.xml"), "an older document");
     WriteFile(dir.File("data.xml.bak"), "an even older one");
     ASSERT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
-    EXPECT_EQ("an older document", ReadFile(dir.File("data.xml.bak")));
+    EXPECT_EQ("an even older one", ReadFile(dir.File("data.xml.bak")));
+    EXPECT_EQ("an older document", ReadFile(dir.File("data.xml.1.bak")));
     EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size());
 }
 
@@ -380,6 +381,27 @@ TEST(MendedFaultTest, PasswordTypedAsUtf8OpensAJournalEncipheredInTheCodePage) {
     EXPECT_EQ(SampleFixture("plain"), Decipher(dir.File("data"), cp1251, CipherScheme::kBase));
 }
 
+// The lock of a run in progress, taken here as that run would take it: the
+// converter leaves the folder alone, and once the lock goes nothing of it
+// is left in the folder.
+TEST(ConversionTest, AFolderInUseByAnotherRunIsLeftAlone) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    const auto before = Snapshot(dir.path());
+    {
+        std::unique_ptr<platform::FolderLock> lock;
+        bool busy = true;
+        ASSERT_TRUE(platform::Env::Real().LockDir(dir.path(), &lock, &busy).ok());
+        EXPECT_FALSE(busy);
+        ProcessResult run = RunConverter(dir.path(), {"dream"});
+        EXPECT_EQ(1, run.exitStatus);
+        EXPECT_NE(std::string::npos, run.err.find("another conversion is running in the folder"))
+            << run.err;
+    }
+    EXPECT_EQ(before, Snapshot(dir.path()));
+    EXPECT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
+}
+
 // As long a folder as the system lets a program start in: past 260
 // characters on POSIX, just short of it on Windows, where the names of the
 // files in it then pass the plain API's limit.
@@ -394,7 +416,10 @@ TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
         MakeFolder(dir);
     }
     ASSERT_GT(dir.size() + std::string("\\data.xml.tmp").size(), 260u);
-    WriteFile(platform::JoinPath(dir, "data"), SampleFixture("current"));
+    ASSERT_TRUE(platform::WriteFileAtomically(platform::Env::Real(),
+                                              platform::JoinPath(dir, "data"),
+                                              SampleFixture("current"))
+                    .ok());
     ProcessResult run = RunConverter(dir, {"dream"});
     EXPECT_EQ("Done", run.out) << run.err;
     EXPECT_EQ(4u, ReadDocument(dir).dreams.size());

@@ -6,12 +6,14 @@
 
 #include "platform/Env.h"
 #include "platform/FaultInjectionEnv.h"
+#include "support/Journals.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using platform::Env;
 using platform::FaultInjectionEnv;
 using testing_support::Exists;
+using testing_support::ListFolder;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -224,10 +226,10 @@ TEST(TIniTest, AFolderThatCannotBeWrittenGivesWarningsAndTheDefaults) {
         EXPECT_EQ(13u, ini.Data.size());
     }
     EXPECT_EQ("Warning: settings file \"" + path +
-                  "\" not saved: injected fault: cannot create \"" + path + ".tmp\"\n",
+                  "\" not saved: injected fault: cannot create a temporary file for \"" + path +
+                  "\"\n",
               testing::internal::GetCapturedStderr());
-    EXPECT_FALSE(Exists(path));
-    EXPECT_FALSE(Exists(path + ".tmp"));
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(dir.path()));
 }
 
 TEST(TIniTest, AMissingFolderIsReportedWithTheSystemsReason) {
@@ -235,8 +237,9 @@ TEST(TIniTest, AMissingFolderIsReportedWithTheSystemsReason) {
     const std::string path = platform::JoinPath(dir.File("none"), "ini.txt");
     testing::internal::CaptureStderr();
     { TIni ini(dir.File("none")); }
-    EXPECT_EQ("Warning: settings file \"" + path + "\" not saved: cannot create \"" + path +
-                  ".tmp\": " + testing_support::NoSuchFolderText() + "\n",
+    EXPECT_EQ("Warning: settings file \"" + path +
+                  "\" not saved: cannot create a temporary file for \"" + path +
+                  "\": " + testing_support::NoSuchFolderText() + "\n",
               testing::internal::GetCapturedStderr());
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/FaultInjectionEnv.h"
+#include "support/Journals.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
@@ -29,9 +30,23 @@ TEST(EnvTest, CopyReplacesTheTargetAndLeavesNoTemporaryFile) {
     TempDir dir;
     WriteFile(dir.File("a"), std::string(200000, 'a'));
     WriteFile(dir.File("b"), "old");
-    ASSERT_TRUE(Env::Real().CopyFile(dir.File("a"), dir.File("b")).ok());
+    ASSERT_TRUE(platform::CopyWholeFile(Env::Real(), dir.File("a"), dir.File("b")).ok());
     EXPECT_EQ(std::string(200000, 'a'), ReadFile(dir.File("b")));
-    EXPECT_FALSE(testing_support::Exists(dir.File("b.tmp")));
+    EXPECT_EQ((std::vector<std::string>{"a", "b"}), testing_support::ListFolder(dir.path()));
+}
+
+TEST(EnvTest, TemporaryNamesAreFreshEveryTimeAndRecognisable) {
+    TempDir dir;
+    std::string first, second;
+    std::unique_ptr<platform::WritableFile> a, b;
+    ASSERT_TRUE(Env::Real().CreateTemp(dir.File("data"), &first, &a).ok());
+    ASSERT_TRUE(Env::Real().CreateTemp(dir.File("data"), &second, &b).ok());
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(platform::IsTempNameFor(platform::NameOf(first), "data")) << first;
+    EXPECT_FALSE(platform::IsTempNameFor(platform::NameOf(first), "dat"));
+    EXPECT_FALSE(platform::IsTempNameFor("data.xml.tmp", "data"));
+    EXPECT_FALSE(platform::IsTempNameFor("data.tmp", "data"));
+    EXPECT_TRUE(platform::IsTempNameFor("data.xml.Ab3dE9x0.tmp", "data.xml"));
 }
 
 TEST(EnvTest, ErrorsNameTheFileAndTheReason) {
@@ -49,18 +64,20 @@ TEST(EnvTest, ErrorsNameTheFileAndTheReason) {
 TEST(EnvTest, WriteFileAtomicallyKeepsTheOldContentsWhenAnyStepFails) {
     TempDir dir;
     WriteFile(dir.File("t"), "old contents");
-    // open, write, flush, close, rename: make each fail in turn.
-    for (int n = 1; n <= 5; ++n) {
+    // create, write, flush, close, examine the target twice, set the
+    // ownership, rename: make each fail in turn.
+    const uint64_t kOperations = 8;
+    for (uint64_t n = 1; n <= kOperations; ++n) {
         FaultInjectionEnv env(Env::Real());
         env.FailAt(n);
         EXPECT_FALSE(platform::WriteFileAtomically(env, dir.File("t"), "new contents").ok()) << n;
         EXPECT_EQ("old contents", ReadFile(dir.File("t"))) << n;
-        EXPECT_FALSE(testing_support::Exists(dir.File("t.tmp"))) << n;
+        EXPECT_EQ(std::vector<std::string>{"t"}, testing_support::ListFolder(dir.path())) << n;
     }
     FaultInjectionEnv env(Env::Real());
     ASSERT_TRUE(platform::WriteFileAtomically(env, dir.File("t"), "new contents").ok());
     EXPECT_EQ("new contents", ReadFile(dir.File("t")));
-    EXPECT_EQ(5u, env.OperationCount());
+    EXPECT_EQ(kOperations, env.OperationCount());
 }
 
 TEST(FaultInjectionEnvTest, FailsOnceOrFromThenOn) {
@@ -76,7 +93,7 @@ TEST(FaultInjectionEnvTest, FailsOnceOrFromThenOn) {
     always.FailAt(2, true);
     EXPECT_TRUE(always.GetFileKind(dir.path(), &kind).ok());
     EXPECT_FALSE(always.GetFileKind(dir.path(), &kind).ok());
-    EXPECT_FALSE(always.CreateDirectory(dir.File("d")).ok());
+    EXPECT_FALSE(always.CreateDir(dir.File("d")).ok());
     EXPECT_FALSE(testing_support::Exists(dir.File("d")));
     EXPECT_EQ("3 mkdir " + dir.File("d"), always.Log().back());
 }
@@ -86,7 +103,7 @@ TEST(FaultInjectionEnvTest, AFailingWriteIsTorn) {
     FaultInjectionEnv env(Env::Real());
     env.FailAt(2);
     std::unique_ptr<platform::WritableFile> file;
-    ASSERT_TRUE(env.OpenForWrite(dir.File("w"), &file).ok());
+    ASSERT_TRUE(env.CreateNew(dir.File("w"), &file).ok());
     EXPECT_FALSE(file->Write("abcdef").ok());
     EXPECT_TRUE(file->Close().ok());
     EXPECT_EQ("abc", ReadFile(dir.File("w")));
@@ -98,8 +115,8 @@ TEST(FaultInjectionEnvDeathTest, CrashAfterEndsTheProcessRightAfterTheOperation)
         {
             FaultInjectionEnv env(Env::Real());
             env.CrashAfter(1);
-            env.CreateDirectory(dir.File("made"));
-            env.CreateDirectory(dir.File("never"));
+            env.CreateDir(dir.File("made"));
+            env.CreateDir(dir.File("never"));
         },
         ::testing::ExitedWithCode(FaultInjectionEnv::kCrashExitStatus), "");
     EXPECT_TRUE(testing_support::Exists(dir.File("made")));

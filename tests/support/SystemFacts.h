@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace testing_support {
@@ -13,6 +14,11 @@ namespace testing_support {
 std::string NoSuchFileText();
 std::string NoSuchFolderText();
 std::string FolderAsFileText();
+
+// A file's permission bits. Windows has none: setting them does nothing,
+// and there are none to read.
+void SetPermissionBits(const std::string& path, unsigned bits);
+std::optional<unsigned> PermissionBits(const std::string& path);
 
 // The longest path a program can be started in as its current folder.
 size_t LongestCurrentFolder();

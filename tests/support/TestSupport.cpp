@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -126,17 +127,13 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::unique_ptr<platform::WritableFile> file;
-    platform::Status status = platform::Env::Real().OpenForWrite(path, &file);
-    if (status.ok())
-        status = file->Write(bytes);
-    if (status.ok())
-        status = file->Close();
-    ASSERT_TRUE(status.ok()) << status.message();
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
 void MakeFolder(const std::string& path) {
-    const platform::Status status = platform::Env::Real().CreateDirectory(path);
+    const platform::Status status = platform::Env::Real().CreateDir(path);
     ASSERT_TRUE(status.ok()) << status.message();
 }
 

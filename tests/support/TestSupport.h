@@ -56,7 +56,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // The converter built with these tests.
 ProcessResult RunConverter(const std::string& dir, const std::vector<std::string>& args = {});
 
-// Whole files, through the real Env (any Unicode name, any length).
+// Paths are UTF-8. Reading and making folders go through the real Env, so
+// they work at any length; writing makes a file as any program would.
 std::string ReadFile(const std::string& path);  // fails the test when unreadable
 void WriteFile(const std::string& path, const std::string& bytes);
 void MakeFolder(const std::string& path);

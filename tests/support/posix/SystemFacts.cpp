@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <limits.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -17,6 +18,17 @@ std::string NoSuchFolderText() {
 
 std::string FolderAsFileText() {
     return std::strerror(EISDIR);
+}
+
+void SetPermissionBits(const std::string& path, unsigned bits) {
+    ::chmod(path.c_str(), static_cast<mode_t>(bits));
+}
+
+std::optional<unsigned> PermissionBits(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return st.st_mode & 07777u;
 }
 
 size_t LongestCurrentFolder() {

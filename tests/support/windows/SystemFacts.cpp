@@ -18,6 +18,12 @@ std::string FolderAsFileText() {
     return platform::WindowsErrorText(ERROR_ACCESS_DENIED);
 }
 
+void SetPermissionBits(const std::string&, unsigned) {}
+
+std::optional<unsigned> PermissionBits(const std::string&) {
+    return std::nullopt;
+}
+
 // The current folder cannot be longer than the plain API's limit, room for
 // the closing backslash and the terminating zero taken off.
 size_t LongestCurrentFolder() {

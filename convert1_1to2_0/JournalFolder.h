@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Env.h"
+
+// The journal folder (the current folder) while a run works in it. One run
+// at a time: a second one would take the first one's working files for an
+// interrupted run's leftovers and destroy the journal between them.
+class JournalFolder {
+  public:
+    // Takes the folder's lock; throws IoError, having touched nothing, when
+    // another run holds it.
+    JournalFolder();
+    JournalFolder(const JournalFolder&) = delete;
+    JournalFolder& operator=(const JournalFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Removes the temporary files an interrupted run left: regular files
+    // with the names this program gives its temporaries, and nothing else.
+    void RemoveLeftoverTemporaries();
+    // Makes every rename and removal in the folder survive a power cut.
+    void Sync();
+
+  private:
+    std::string path_;
+    std::unique_ptr<platform::FolderLock> lock_;
+};

@@ -1,0 +1,111 @@
+#include "convert1_1to2_0/LeftoverWorkingCopy.h"
+
+#include <iostream>
+
+#include "convert1_1to2_0/DataFile.h"
+#include "convert1_1to2_0/FileUtils.h"
+#include "convert1_1to2_0/NumberedName.h"
+#include "platform/Env.h"
+
+using platform::Env;
+using platform::FileKind;
+using platform::ThrowIfFailed;
+
+namespace {
+
+const char kKeptName[] = "data.interrupted";
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The plain text of a data file's bytes: the bytes themselves when they are
+// plain, else what one of the passwords deciphers them to.
+bool PlainTextOf(const std::string& bytes, const std::vector<std::string>& passwords,
+                 std::string* plain) {
+    if (LooksLikePlainJournal(bytes)) {
+        *plain = bytes;
+        return true;
+    }
+    for (const std::string& password : passwords) {
+        CipherScheme scheme;
+        if (DecipherText(bytes, password, LooksLikePlainJournal, plain, &scheme))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsKeptWorkingCopyName(const std::string& name) {
+    return IsNumberedName(name, kKeptName, "");
+}
+
+LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
+                                              const std::string& workingCopy,
+                                              const std::vector<std::string>& passwords) {
+    Env& env = Env::Current();
+    LeftoverResolution result;
+    FileKind kind;
+    ThrowIfFailed(env.GetFileKind(workingCopy, &kind));
+    if (kind == FileKind::kMissing)
+        return result;
+    if (kind != FileKind::kFile)
+        throw platform::IoError(platform::Status::Error(
+            Quoted(workingCopy) +
+            " is in the way: it is not a file, and this program keeps a copy of the journal "
+            "under that name; move it elsewhere"));
+
+    std::string copy, data;
+    ThrowIfFailed(platform::ReadWholeFile(env, workingCopy, &copy));
+    ThrowIfFailed(env.GetFileKind(dataFile, &kind));
+    const bool haveData = kind == FileKind::kFile;
+    if (haveData)
+        ThrowIfFailed(platform::ReadWholeFile(env, dataFile, &data));
+
+    auto remove = [&](const char* why) {
+        ThrowIfFailed(env.RemoveFile(workingCopy));
+        std::cerr << "Note: removed " << Quoted(workingCopy)
+                  << ", left by an interrupted run: " << why << "\n";
+        result.outcome = LeftoverOutcome::kRemoved;
+        return result;
+    };
+    if (haveData && data == copy)
+        return remove("the data file is the same");
+
+    std::string plainCopy;
+    if (!PlainTextOf(copy, passwords, &plainCopy)) {
+        // Without the copy's text nothing can be proved. Only a data file
+        // that another password opens is plainly another journal.
+        std::string plainData;
+        if (!haveData || LooksLikePlainJournal(data) || !PlainTextOf(data, passwords, &plainData)) {
+            result.outcome = LeftoverOutcome::kWrongPassword;
+            return result;
+        }
+    } else if (haveData) {
+        if (LooksLikePlainJournal(data)) {
+            if (data == plainCopy) {
+                // Replaced in one step: the journal is never missing.
+                ThrowIfFailed(env.RenameFile(workingCopy, dataFile));
+                std::cerr << "Warning: " << Quoted(dataFile)
+                          << " lay deciphered, left so by an interrupted run; its enciphered form "
+                          << Quoted(workingCopy) << " is put back in its place\n";
+                result.outcome = LeftoverOutcome::kPutBack;
+                return result;
+            }
+        } else {
+            std::string plainData;
+            if (PlainTextOf(data, passwords, &plainData) && plainData == plainCopy)
+                return remove("the data file holds the same journal, enciphered again");
+        }
+    }
+
+    result.keptAs = RenameToFirstFreeNumberedName(env, workingCopy, platform::FolderOf(workingCopy),
+                                                  kKeptName, "");
+    result.outcome = LeftoverOutcome::kKeptAside;
+    std::cerr << "Warning: " << Quoted(workingCopy)
+              << ", the journal as an interrupted run found it, is not the journal in "
+              << Quoted(dataFile) << "; it is kept as " << Quoted(result.keptAs)
+              << ". Copy it over " << Quoted(dataFile) << " if it is the journal you want.\n";
+    return result;
+}

@@ -1,0 +1,37 @@
+#include "convert1_1to2_0/NumberedName.h"
+
+std::string NumberedName(const std::string& base, int number, const std::string& suffix) {
+    return number == 0 ? base + suffix : base + "." + std::to_string(number) + suffix;
+}
+
+bool IsNumberedName(const std::string& name, const std::string& base, const std::string& suffix) {
+    if (name == base + suffix)
+        return true;
+    if (name.size() <= base.size() + 1 + suffix.size() || name.compare(0, base.size(), base) != 0 ||
+        name[base.size()] != '.' ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string digits =
+        name.substr(base.size() + 1, name.size() - base.size() - 1 - suffix.size());
+    if (digits.empty() || digits[0] == '0' || digits.size() > 9)
+        return false;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+std::string RenameToFirstFreeNumberedName(platform::Env& env, const std::string& from,
+                                          const std::string& folder, const std::string& base,
+                                          const std::string& suffix) {
+    for (int number = 0;; ++number) {
+        const std::string to = platform::JoinPath(folder, NumberedName(base, number, suffix));
+        bool exists = false;
+        platform::Status status = env.RenameNoReplace(from, to, &exists);
+        if (status.ok())
+            return to;
+        if (!exists || number == 999999999)
+            throw platform::IoError(status);
+    }
+}

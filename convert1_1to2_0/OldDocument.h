@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Fatal.h"
+
+// The document a run finds in "data.xml" is the user's: the newer release may
+// have been writing in it since an earlier conversion. It is never
+// overwritten or deleted. While the run builds a new document from the
+// template, it waits under "data.xml.old"; a run that succeeds keeps it under
+// the first free name of "data.xml.bak", "data.xml.1.bak", ...; a run that
+// fails puts it back.
+class OldDocument {
+  public:
+    // A document that an interrupted run left waiting goes back in place
+    // before a new run starts. What stands there instead is kept too, unless
+    // it is the bare template.
+    static void RecoverInterruptedRun(const std::string& folder);
+
+    // Sets "data.xml" aside, when there is one. Throws, with nothing
+    // changed, when it cannot: merging into it would change the user's
+    // document and add every dream again at each run.
+    explicit OldDocument(const std::string& folder);
+    // Unless kept: the old document back in its place (or, when there was
+    // none, no document).
+    ~OldDocument();
+    OldDocument(const OldDocument&) = delete;
+    OldDocument& operator=(const OldDocument&) = delete;
+
+    // The run has succeeded: the old document takes its backup name. Throws
+    // IoError when it cannot (the run then fails and puts it back).
+    void Keep();
+    // Where Keep put it; empty when there was no old document.
+    const std::string& keptAs() const { return keptAs_; }
+
+  private:
+    void PutBack();
+
+    enum State { kNone, kSetAside, kKept };
+    const std::string folder_;
+    const std::string document_;
+    const std::string waiting_;
+    std::string keptAs_;
+    State state_ = kKept;
+    platform::RecoveryAction recovery_;
+};
