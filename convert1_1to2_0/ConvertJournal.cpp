@@ -3,18 +3,21 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 
+#include "convert1_1to2_0/CodePageCheck.h"
 #include "convert1_1to2_0/DreamBase.h"
 #include "convert1_1to2_0/JournalFolder.h"
 #include "convert1_1to2_0/LucidMarkers.h"
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/dream.h"
+#include "platform/CodePage.h"
 #include "platform/ComponentModel.h"
-#include "platform/Cp1251.h"
 #include "platform/Env.h"
 #include "platform/Fatal.h"
 #include "platform/Interrupt.h"
+#include "platform/Numbers.h"
 
 namespace {
 
@@ -30,14 +33,15 @@ int32_t ToListIndex(int32_t number) {
 // their legacy order.
 template <class List>
 void CopyList(DreamEngine& engine, int (DreamEngine::*count)(), void (DreamEngine::*clear)(int),
-              List list, const std::vector<std::string>& legacy) {
+              List list, const std::vector<std::string>& legacy, int codePage) {
     for (int i = 0; i < (engine.*count)(); ++i)
         (engine.*clear)(i);
     for (size_t n = legacy.size(); n-- > 0;)
-        list()->Insert(0, platform::WidenCp1251(legacy[n]));
+        list()->Insert(0, platform::WidenCodePage(legacy[n], codePage));
 }
 
-void CopyRecord(DreamEngine& engine, const TRecord& record) {
+// Returns the record's text as the document holds it.
+std::u16string CopyRecord(DreamEngine& engine, const TRecord& record, int codePage) {
     IXMLDreamTypePtr dream = engine.GetContents()->Get_Dreams()->Add();
     dream->Set_Dt(static_cast<double>(record.date));
     dream->Set_Clock(record.clock);
@@ -47,12 +51,55 @@ void CopyRecord(DreamEngine& engine, const TRecord& record) {
     dream->Set_Position(ToListIndex(record.position));
     dream->Set_Duration(0);
     dream->Set_Clarity(record.clarity);
-    dream->Set_Text(platform::WidenCp1251(ConvertLucidMarkers(record.text)));
+    std::u16string text = platform::WidenCodePage(ConvertLucidMarkers(record.text), codePage);
+    dream->Set_Text(text);
+    return text;
+}
+
+// Copies the legacy lists and records into the engine's document and saves
+// it, each record text through `check` when there is one.
+void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage, CodePageCheck* check,
+                 ConversionReport* report) {
+    // The document's dates as the journal's own Windows wrote them. The
+    // choice ends with the document; the legacy store keeps its own.
+    platform::ScopedDecimalSeparator separator(legacy.DecimalSeparator());
+    const std::vector<std::string> places = legacy.GetPlaces();
+    const std::vector<std::string> positions = legacy.GetPositions();
+    CopyList(
+        engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
+        [&] { return engine.GetContents()->Get_Places(); }, places, codePage);
+    CopyList(
+        engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
+        [&] { return engine.GetContents()->Get_Positions(); }, positions, codePage);
+    for (int i = 0; i < legacy.RecordCount(); ++i) {
+        platform::CheckForInterrupt();
+        const TRecord record = legacy.GetRecord(i);
+        const std::u16string text = CopyRecord(engine, record, codePage);
+        if (check != nullptr)
+            check->CheckRecord(text);
+        report->lucidDreams += record.lucid ? 1 : 0;
+    }
+    platform::CheckForInterrupt();
+    engine.Save();
+    report->dreams = legacy.RecordCount();
+    report->places = static_cast<int>(places.size());
+    report->positions = static_cast<int>(positions.size());
+}
+
+void CheckCodePage(int codePage) {
+    if (platform::IsSupportedCodePage(codePage))
+        return;
+    std::string pages;
+    for (int page : platform::SupportedCodePages())
+        pages += (pages.empty() ? "" : ", ") + std::to_string(page);
+    throw std::invalid_argument("code page " + std::to_string(codePage) +
+                                " is not supported; use one of " + pages);
 }
 
 }  // namespace
 
 ConversionReport ConvertJournal(const ConversionOptions& options) {
+    CheckCodePage(options.codePage);
     // Ctrl-C and the like now unwind through the same restore as an error.
     platform::InterruptHandling interrupts;
     ConversionReport report;
@@ -62,33 +109,19 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     OldDocument::RecoverInterruptedRun(folder.path());
 
     bool opened = true;
-    auto legacy = std::make_unique<TDreamBase>(options.password, opened);
+    auto legacy = std::make_unique<TDreamBase>(options.password, opened, options.codePage);
     if (!opened)
         return report;
     report.opened = true;
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
+    // Only a code page the user did not name is in doubt.
+    CodePageCheck codePageCheck;
+    const bool checkCodePage = !options.codePageChosen && options.codePage == 1251;
     try {
-        const std::vector<std::string> places = legacy->GetPlaces();
-        const std::vector<std::string> positions = legacy->GetPositions();
-        CopyList(
-            *engine, &DreamEngine::PlacesCount, &DreamEngine::ClearPlace,
-            [&] { return engine->GetContents()->Get_Places(); }, places);
-        CopyList(
-            *engine, &DreamEngine::PositionsCount, &DreamEngine::ClearPosition,
-            [&] { return engine->GetContents()->Get_Positions(); }, positions);
-        for (int i = 0; i < legacy->RecordCount(); ++i) {
-            platform::CheckForInterrupt();
-            const TRecord record = legacy->GetRecord(i);
-            CopyRecord(*engine, record);
-            report.lucidDreams += record.lucid ? 1 : 0;
-        }
-        platform::CheckForInterrupt();
-        engine->Save();
-        report.dreams = legacy->RecordCount();
-        report.places = static_cast<int>(places.size());
-        report.positions = static_cast<int>(positions.size());
+        CopyJournal(*engine, *legacy, options.codePage, checkCodePage ? &codePageCheck : nullptr,
+                    &report);
         report.documentPath = platform::JoinPath(engine->GetFolder(), "data.xml");
 
         // The legacy store goes first: it writes the data file back and
@@ -115,6 +148,8 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     } catch (const std::exception& error) {
         throw ConversionUnfinished(error.what());
     }
+    // The output stands either way; the user decides whether to run again.
+    std::cerr << codePageCheck.Warning();
     return report;
 }
 

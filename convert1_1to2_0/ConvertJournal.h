@@ -9,8 +9,12 @@ struct ConversionOptions {
     // The password as given on the command line (or typed at the prompt);
     // empty when none was given.
     std::string password;
-    // The Windows code page the legacy texts were written in.
+    // The Windows code page the legacy texts and password were written in:
+    // one of platform::SupportedCodePages().
     int codePage = 1251;
+    // The user named the code page. When not, and it is 1251, the run warns
+    // about texts that look as if written in another one.
+    bool codePageChosen = false;
     // Asks the user for the password; false when there is no one to ask (no
     // terminal) or the answer could not be read. Called at most once, only
     // when no password was given and the empty one does not open the journal.
@@ -41,7 +45,12 @@ class ConversionUnfinished : public std::runtime_error {
 // password!" has been written then, and nothing was changed). Other failures
 // throw, after the folder has been put back as it was found: IoError,
 // JournalError, XmlError, platform::Interrupted (a signal), or
-// ConversionUnfinished.
+// ConversionUnfinished. A code page that is not supported throws
+// std::invalid_argument before anything is touched.
+//
+// The document's dates are written with the decimal separator the legacy
+// data file shows (the locale's when it shows none), so the newer release,
+// reading with the same Windows settings, reads them back.
 ConversionReport ConvertJournal(const ConversionOptions& options);
 
 // The same with only a password; true when the journal was opened.

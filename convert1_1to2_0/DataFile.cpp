@@ -40,9 +40,18 @@ Token ReadToken(platform::BufferedReader& in) {
     }
 }
 
+// The decimal separator a date field shows, or 0 for a whole number.
+char SeparatorOf(const std::string& date) {
+    const size_t at = date.find_first_of(".,");
+    return at == std::string::npos ? 0 : date[at];
+}
+
 class RecordParser {
   public:
     RecordParser(const std::string& fileName, int number) : fileName_(fileName), number_(number) {}
+
+    // The separator of the date just parsed; 0 when it had none or was unreadable.
+    char separator() const { return separator_; }
 
     // date, clock, place, position, lucid, clarity, text. Each number is read
     // from its own field, so an unreadable one spoils only itself.
@@ -64,7 +73,9 @@ class RecordParser {
         } else {
             fields.push_back(token.substr(start));
         }
-        if (!platform::ParseFloat(fields[0], &record.date))
+        if (platform::ParseFloat(fields[0], &record.date))
+            separator_ = SeparatorOf(fields[0]);
+        else
             Unreadable("date", fields[0]);
         record.clock = Int("clock", fields[1]);
         record.place = Int("place", fields[2]);
@@ -95,6 +106,7 @@ class RecordParser {
     const std::string& fileName_;
     int number_;
     bool reported_ = false;
+    char separator_ = 0;
 };
 
 }  // namespace
@@ -108,7 +120,10 @@ bool LooksLikePlainJournal(const std::string& head) {
 }
 
 void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
-                   const std::vector<std::string>& positions, const std::vector<TRecord>& records) {
+                   const std::vector<std::string>& positions, const std::vector<TRecord>& records,
+                   char decimalSeparator) {
+    if (decimalSeparator == 0)
+        decimalSeparator = platform::DecimalSeparator();
     platform::AtomicFileWriter out(platform::Env::Current(), path);
     std::string text = std::to_string(records.size()) + kItemEnd + "PLACE" + kSectionEnd;
     for (const std::string& place : places)
@@ -119,8 +134,8 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
     text += std::string("RECORD") + kSectionEnd;
     out.Write(platform::ToTextMode(text));
     for (const TRecord& record : records) {
-        text = platform::FormatDouble(record.date) + kFieldEnd + std::to_string(record.clock) +
-               kFieldEnd + std::to_string(record.place) + kFieldEnd +
+        text = platform::FormatDouble(record.date, decimalSeparator) + kFieldEnd +
+               std::to_string(record.clock) + kFieldEnd + std::to_string(record.place) + kFieldEnd +
                std::to_string(record.position) + kFieldEnd + (record.lucid ? "1" : "0") +
                kFieldEnd + std::to_string(record.clarity) + kFieldEnd + record.text + kItemEnd;
         out.Write(platform::ToTextMode(text));
@@ -129,7 +144,9 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
 }
 
 void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std::string>* places,
-                  std::vector<std::string>* positions, std::vector<TRecord>* records) {
+                  std::vector<std::string>* positions, std::vector<TRecord>* records,
+                  char* decimalSeparator) {
+    char separator = 0;
     platform::BufferedReader in(platform::Env::Current(), path);
     Token token = ReadToken(in);
     if (!platform::ParseInt32(token.text, statedCount))
@@ -155,10 +172,15 @@ void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std
             if (token.endOfFile)
                 std::cerr << "Warning: data file " << Quoted(path) << ", record " << number
                           << ": the file ends inside it; kept as read\n";
-            records->push_back(RecordParser(path, number).Parse(token.text));
+            RecordParser parser(path, number);
+            records->push_back(parser.Parse(token.text));
+            if (separator == 0)
+                separator = parser.separator();
             if (token.endOfFile)
                 break;
         }
     }
     in.Close();
+    if (decimalSeparator != nullptr)
+        *decimalSeparator = separator;
 }

@@ -13,7 +13,7 @@ struct TRecord {
     int32_t position = 0;  // position number from 1; 0 = none
     bool lucid = false;
     int32_t clarity = 0;
-    std::string text;  // Windows-1251; lucid passages marked "[OC]" ... "[/OC]"
+    std::string text;  // in the journal's code page; lucid passages marked "[OC]" ... "[/OC]"
 };
 
 // A legacy journal that is not fit to be read (empty, a folder, a record count
@@ -35,10 +35,20 @@ bool LooksLikePlainJournal(const std::string& head);
 // file states; each number comes from its own field, and one that cannot be
 // read becomes 0 with a warning on standard error. A count that is not a
 // number throws JournalError; a file that cannot be read, IoError.
+//
+// Dates are read with either decimal separator. `decimalSeparator` (when
+// given) receives the one the file's Windows wrote them with: the separator
+// of the first readable date that has one, or 0 when none has (whole numbers
+// only, or no records). A file that mixes both is taken as written with the
+// first: each date reads the same, and an edited journal ends up with one.
 void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std::string>* places,
-                  std::vector<std::string>* positions, std::vector<TRecord>* records);
+                  std::vector<std::string>* positions, std::vector<TRecord>* records,
+                  char* decimalSeparator = nullptr);
 
 // Writes a plain data file in text mode (every LF stored as CR LF), through a
-// temporary file, so the file is never seen half written. Throws IoError.
+// temporary file, so the file is never seen half written. Dates are written
+// with `decimalSeparator`, or the user's (platform::DecimalSeparator()) when
+// it is 0. Throws IoError.
 void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
-                   const std::vector<std::string>& positions, const std::vector<TRecord>& records);
+                   const std::vector<std::string>& positions, const std::vector<TRecord>& records,
+                   char decimalSeparator = 0);

@@ -47,7 +47,8 @@ platform::FileOwnership Private(platform::FileOwnership ownership) {
 
 }  // namespace
 
-TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(password)) {
+TDreamBase::TDreamBase(std::string password, bool& opened, int codePage)
+    : password(std::move(password)), codePage_(codePage) {
     Env& env = Env::Current();
     ThrowIfFailed(env.GetCurrentDir(&folder));
     DATA_F_NAME = platform::JoinPath(folder, "data");
@@ -68,7 +69,7 @@ TDreamBase::TDreamBase(std::string password, bool& opened) : password(std::move(
 
 void TDreamBase::Open(bool& opened) {
     Env& env = Env::Current();
-    const std::vector<std::string> spellings = platform::PasswordSpellings(password);
+    const std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
     auto wrongPassword = [&] {
         std::cout << "Wrong password!\n";
         opened = false;
@@ -265,7 +266,7 @@ void TDreamBase::Restore() {
 }
 
 void TDreamBase::Load() {
-    ReadDataFile(DATA_F_NAME, &recordCount, &places, &positions, &records);
+    ReadDataFile(DATA_F_NAME, &recordCount, &places, &positions, &records, &decimalSeparator_);
     currentRecord = recordCount != 0 ? recordCount - 1 : 0;
     for (const TRecord& record : records)
         dayNumbers.push_back(DayNumber(record.date));
@@ -284,7 +285,9 @@ void TDreamBase::Save() {
         place = platform::FromTextMode(place);
     for (std::string& position : positions)
         position = platform::FromTextMode(position);
-    WriteDataFile(DATA_F_NAME, places, positions, records);
+    // The dates go back with the separator they were found with, so an
+    // unchanged journal comes back byte for byte under any locale.
+    WriteDataFile(DATA_F_NAME, places, positions, records, decimalSeparator_);
 }
 
 void TDreamBase::Close() {

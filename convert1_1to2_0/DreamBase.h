@@ -28,7 +28,9 @@ class TDreamBase {
     // `opened` is set to false, after "Wrong password!" on standard output,
     // when the password does not open the journal. Failures of the file
     // system and unreadable journals throw, with the folder as it was.
-    TDreamBase(std::string password, bool& opened);
+    // `codePage` is the one the journal's Windows used: a password typed as
+    // UTF-8 is tried in it first.
+    TDreamBase(std::string password, bool& opened, int codePage = 1251);
     // Without Close, puts the data file back as it was found.
     ~TDreamBase();
     TDreamBase(const TDreamBase&) = delete;
@@ -53,6 +55,9 @@ class TDreamBase {
     TRecord GetRecord(int index) const;
     // True when the folder held no data file and a new journal is written.
     bool IsNewJournal() const { return newJournal_; }
+    // The decimal separator the data file's dates were found written with,
+    // or 0 when none showed one. Close writes them back with it.
+    char DecimalSeparator() const { return decimalSeparator_; }
 
     std::string folder;
 
@@ -75,6 +80,8 @@ class TDreamBase {
     std::vector<std::string> positions;
     std::vector<TRecord> records;
     std::unique_ptr<TIniFile> iniFile;
+    int codePage_;
+    char decimalSeparator_ = 0;
 
     std::string RESERV_1;
     std::string RESERV_2;

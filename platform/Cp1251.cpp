@@ -52,46 +52,4 @@ int NarrowCp1251(char32_t code) {
     return -1;
 }
 
-bool Utf8ToCp1251(std::string_view utf8, std::string* narrow) {
-    narrow->clear();
-    size_t i = 0;
-    while (i < utf8.size()) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        char32_t code;
-        size_t length;
-        if (lead < 0x80) {
-            code = lead;
-            length = 1;
-        } else if ((lead & 0xE0) == 0xC0) {
-            code = lead & 0x1F;
-            length = 2;
-        } else if ((lead & 0xF0) == 0xE0) {
-            code = lead & 0x0F;
-            length = 3;
-        } else if ((lead & 0xF8) == 0xF0) {
-            code = lead & 0x07;
-            length = 4;
-        } else {
-            return false;
-        }
-        if (i + length > utf8.size())
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            unsigned char next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        static const char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;  // overlong or not a character
-        int byte = NarrowCp1251(code);
-        if (byte < 0)
-            return false;
-        narrow->push_back(static_cast<char>(byte));
-        i += length;
-    }
-    return true;
-}
-
 }  // namespace platform

@@ -12,7 +12,8 @@
 namespace platform {
 namespace {
 
-char forcedSeparator = 0;
+char forcedSeparator = 0;  // the test's stand-in for the locale
+char chosenSeparator = 0;  // a conversion's choice
 
 // The text in the "C" locale's form ("." as the separator), or false when it
 // holds anything a decimal number cannot.
@@ -52,6 +53,8 @@ bool ParseCDouble(const std::string& text, double* value) {
 }  // namespace
 
 char DecimalSeparator() {
+    if (chosenSeparator != 0)
+        return chosenSeparator;
     return forcedSeparator != 0 ? forcedSeparator : LocaleDecimalSeparator();
 }
 
@@ -59,11 +62,23 @@ void SetDecimalSeparatorForTesting(char separator) {
     forcedSeparator = separator;
 }
 
+ScopedDecimalSeparator::ScopedDecimalSeparator(char separator) : previous_(chosenSeparator) {
+    if (separator != 0)
+        chosenSeparator = separator;
+}
+
+ScopedDecimalSeparator::~ScopedDecimalSeparator() {
+    chosenSeparator = previous_;
+}
+
 std::string FormatDouble(double value) {
+    return FormatDouble(value, DecimalSeparator());
+}
+
+std::string FormatDouble(double value, char separator) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.15g", value);
     std::string text(buffer);
-    const char separator = DecimalSeparator();
     if (separator != '.') {
         for (char& c : text) {
             if (c == '.')

@@ -1,12 +1,12 @@
 #include "platform/Password.h"
 
-#include "platform/Cp1251.h"
+#include "platform/CodePage.h"
 
 namespace platform {
 
-std::vector<std::string> PasswordSpellings(const std::string& typed) {
+std::vector<std::string> PasswordSpellings(const std::string& typed, int codePage) {
     std::string narrow;
-    if (Utf8ToCp1251(typed, &narrow) && narrow != typed)
+    if (Utf8ToCodePage(typed, codePage, &narrow) && narrow != typed)
         return {narrow, typed};
     return {typed};
 }

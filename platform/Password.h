@@ -7,8 +7,9 @@ namespace platform {
 
 // The byte strings a password typed on this system may have been hashed as
 // when the journal was enciphered, most likely first. The journal's home
-// platform passed the password in its ANSI code page (Windows-1251); a
-// terminal here hands it over as UTF-8. An ASCII password has one spelling.
-std::vector<std::string> PasswordSpellings(const std::string& typed);
+// platform passed the password in its ANSI code page (`codePage`, one of
+// SupportedCodePages()); a terminal here hands it over as UTF-8. An ASCII
+// password has one spelling.
+std::vector<std::string> PasswordSpellings(const std::string& typed, int codePage);
 
 }  // namespace platform

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 using platform::NarrowCp1251;
-using platform::Utf8ToCp1251;
 using platform::WidenCp1251;
 
 TEST(Cp1251Test, WidensCyrillicAndTheUndefinedByte) {
@@ -22,30 +21,4 @@ TEST(Cp1251Test, EveryDefinedByteNarrowsBackToItself) {
     EXPECT_EQ(-1, NarrowCp1251(0x98));
     EXPECT_EQ(-1, NarrowCp1251(0x00E9));  // é is not in the table
     EXPECT_EQ(-1, NarrowCp1251(0x1F600));
-}
-
-TEST(Cp1251Test, Utf8PasswordsConvertOnlyWhenEveryCharacterFits) {
-    std::string narrow;
-    ASSERT_TRUE(Utf8ToCp1251("пароль", &narrow));
-    EXPECT_EQ("\xef\xe0\xf0\xee\xeb\xfc", narrow);
-    ASSERT_TRUE(Utf8ToCp1251("secret", &narrow));
-    EXPECT_EQ("secret", narrow);
-    EXPECT_FALSE(Utf8ToCp1251("caf\xc3\xa9", &narrow));   // é
-    EXPECT_FALSE(Utf8ToCp1251("\xef\xe0\xf0", &narrow));  // Windows-1251 bytes, not UTF-8
-    EXPECT_FALSE(Utf8ToCp1251("\xc0\xaf", &narrow));      // overlong
-    EXPECT_FALSE(Utf8ToCp1251("\xd0", &narrow));          // cut short
-}
-
-#include "platform/Password.h"
-
-TEST(PasswordSpellingsTest, NonAsciiUtf8IsTriedInTheCodePageFirst) {
-    using platform::PasswordSpellings;
-    EXPECT_EQ((std::vector<std::string>{"\xef\xe0\xf0\xee\xeb\xfc", "пароль"}),
-              PasswordSpellings("пароль"));
-    EXPECT_EQ(std::vector<std::string>{"secret"}, PasswordSpellings("secret"));
-    EXPECT_EQ(std::vector<std::string>{""}, PasswordSpellings(""));
-    // Already Windows-1251 (not valid UTF-8): taken as it stands.
-    EXPECT_EQ(std::vector<std::string>{"\xef\xe0\xf0"}, PasswordSpellings("\xef\xe0\xf0"));
-    // UTF-8 the code page cannot hold: the raw bytes only.
-    EXPECT_EQ(std::vector<std::string>{"caf\xc3\xa9"}, PasswordSpellings("caf\xc3\xa9"));
 }
