@@ -29,6 +29,12 @@ scratch=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
 wineboot -i >/dev/null 2>&1
 
+# Wine plays a Windows set up for Russian, as the journals' machines were:
+# ANSI code page 1251, decimal comma.
+windows_run() {
+    env LC_ALL=ru_RU.UTF-8 wine "$@"
+}
+
 failures=0
 checks=0
 check() {  # description, then a command that must succeed
@@ -48,7 +54,7 @@ cipher() {
     if [[ $build == linux ]]; then
         (cd "$folder" && "$linux/tests/journal_cipher" "$@")
     else
-        (cd "$folder" && wine "$windows/tests/journal_cipher.exe" "$@" | tr -d '\r')
+        (cd "$folder" && windows_run "$windows/tests/journal_cipher.exe" "$@" | tr -d '\r')
     fi
 }
 
@@ -86,7 +92,7 @@ convert() {  # linux|windows FOLDER PASSWORD: exit status and output as "status:
             status=$?
     else
         cp "$windows/convert1_1to2_0.exe" "$folder/"
-        out=$(cd "$folder" && wine ./convert1_1to2_0.exe "$password" </dev/null 2>"$folder.err") ||
+        out=$(cd "$folder" && windows_run ./convert1_1to2_0.exe "$password" </dev/null 2>"$folder.err") ||
             status=$?
         rm -f "$folder/convert1_1to2_0.exe"
     fi
