@@ -4,8 +4,11 @@
 // after windows.h, which it needs
 #include <shellapi.h>
 
+#include <atomic>
+
 #include "platform/Console.h"
 #include "platform/Interrupt.h"
+#include "platform/windows/ConsoleWake.h"
 #include "platform/windows/WindowsText.h"
 
 namespace platform {
@@ -50,12 +53,38 @@ class ConsoleModeRestorer {
     DWORD mode_;
 };
 
+std::atomic<HANDLE> readInProgress{nullptr};
+
 void WriteToConsole(HANDLE console, const std::wstring& text) {
     DWORD written = 0;
     WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 }  // namespace
+
+WakeableConsoleRead::WakeableConsoleRead(HANDLE input) {
+    readInProgress.store(input);
+}
+
+WakeableConsoleRead::~WakeableConsoleRead() {
+    readInProgress.store(nullptr);
+}
+
+void WakeConsoleRead() {
+    HANDLE input = readInProgress.load();
+    if (input == nullptr)
+        return;
+    INPUT_RECORD enter[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        enter[i].EventType = KEY_EVENT;
+        enter[i].Event.KeyEvent.bKeyDown = i == 0;
+        enter[i].Event.KeyEvent.wRepeatCount = 1;
+        enter[i].Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
+        enter[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
+    }
+    DWORD written = 0;
+    WriteConsoleInputW(input, enter, 2, &written);
+}
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     // The narrow argv holds the arguments in the ANSI code page, which loses
@@ -79,54 +108,67 @@ bool StandardInputIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
+namespace {
+
+// Reads one line from the console in `input` as it is set up now.
+Status ReadConsoleLine(HANDLE input, std::wstring* text) {
+    WakeableConsoleRead wakeable(input);
+    for (;;) {
+        wchar_t buffer[256];
+        DWORD got = 0;
+        const BOOL read = ReadConsoleW(input, buffer, 256, &got, nullptr);
+        const DWORD error = GetLastError();
+        // Ctrl-C ends the wait, with or without a failure of the read.
+        if (PendingInterrupt() != 0)
+            return Status::Error("interrupted while reading the password");
+        if (!read)
+            return WindowsError("cannot read from", "the console", error);
+        text->append(buffer, got);
+        const size_t end = text->find(L'\n');
+        // Ctrl-Z at the start of the line is the console's end of input.
+        if (got == 0 || (!text->empty() && (*text)[0] == 0x1A))
+            return Status::Error("end of input before the password");
+        if (end != std::wstring::npos) {
+            text->resize(end > 0 && (*text)[end - 1] == L'\r' ? end - 1 : end);
+            return Status::OK();
+        }
+    }
+}
+
+}  // namespace
+
 Status ReadHiddenLine(const std::string& prompt, std::string* line) {
     line->clear();
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (!GetConsoleMode(input, &mode))
-        return Status::Error("cannot read the password: standard input is not a console");
+        return Status::Error("no console to ask on");
     // The prompt goes to the console even when standard output is redirected.
     Handle output(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr));
-    if (output.get() != INVALID_HANDLE_VALUE)
-        WriteToConsole(output.get(), Widen(prompt));
+    std::wstring text;
+    Status status;
     {
         // Line editing stays; echo goes. Ctrl-C stays processed, so that it
-        // reaches the interrupt handling and ends the read.
+        // reaches the interrupt handling and ends the wait.
         ConsoleModeRestorer restore(input, mode);
-        SetConsoleMode(input,
-                       (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~ENABLE_ECHO_INPUT);
-        std::wstring text;
-        for (;;) {
-            wchar_t buffer[256];
-            DWORD got = 0;
-            const BOOL read = ReadConsoleW(input, buffer, 256, &got, nullptr);
-            const DWORD error = GetLastError();
-            // Ctrl-C ends the read, with or without a failure.
-            if (PendingInterrupt() != 0)
-                return Status::Error("the password was not given: interrupted");
-            if (!read)
-                return WindowsError("cannot read", "the console", error);
-            if (got == 0)
-                return Status::Error("cannot read the password: end of input");
-            text.append(buffer, got);
-            const size_t end = text.find(L'\n');
-            if (end != std::wstring::npos) {
-                text.resize(end);
-                break;
-            }
-        }
-        if (!text.empty() && text.back() == L'\r')
-            text.pop_back();
-        // Ctrl-Z at the start of a line is the console's end of input.
-        if (!text.empty() && text[0] == 0x1A)
-            return Status::Error("cannot read the password: end of input");
-        *line = Narrow(text);
+        if (!SetConsoleMode(
+                input, (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~ENABLE_ECHO_INPUT))
+            return WindowsError("cannot turn echo off on", "the console", GetLastError());
+        // Whatever was typed before the prompt appeared was typed in the
+        // open: it is not taken as the password.
+        FlushConsoleInputBuffer(input);
+        if (output.get() != INVALID_HANDLE_VALUE)
+            WriteToConsole(output.get(), Widen(prompt));
+        status = ReadConsoleLine(input, &text);
     }
-    // The Enter that ended the line was not echoed either.
+    // The Enter the user typed was not echoed: end the prompt's line.
     if (output.get() != INVALID_HANDLE_VALUE)
         WriteToConsole(output.get(), L"\r\n");
-    return Status::OK();
+    if (status.ok())
+        *line = Narrow(text);
+    SecureZeroMemory(&text[0], text.size() * sizeof(wchar_t));
+    return status;
 }
 
 bool OwnsConsoleWindow() {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/Interrupt.h"
+#include "platform/windows/ConsoleWake.h"
 
 namespace platform {
 namespace {
@@ -33,14 +34,17 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
             pending.store(kCtrlC);
+            WakeConsoleRead();
             return TRUE;
         case CTRL_BREAK_EVENT:
             pending.store(kCtrlBreak);
+            WakeConsoleRead();
             return TRUE;
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             pending.store(kHangUp);
+            WakeConsoleRead();
             // Returning lets Windows end the process at once. Waiting gives
             // the main thread the time to restore the journal and exit,
             // which ends this thread with it.

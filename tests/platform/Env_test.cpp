@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"
@@ -33,6 +35,33 @@ TEST(EnvTest, CopyReplacesTheTargetAndLeavesNoTemporaryFile) {
     ASSERT_TRUE(platform::CopyWholeFile(Env::Real(), dir.File("a"), dir.File("b")).ok());
     EXPECT_EQ(std::string(200000, 'a'), ReadFile(dir.File("b")));
     EXPECT_EQ((std::vector<std::string>{"a", "b"}), testing_support::ListFolder(dir.path()));
+}
+
+// Nothing is replaced unless a rename asks for it; names beyond ASCII come
+// back from a listing as they went in.
+TEST(EnvTest, OnlyARenameThatMayReplaceReplaces) {
+    TempDir dir;
+    const std::string dreams = "\xd0\xa1\xd0\xbd\xd1\x8b";  // "Сны"
+    WriteFile(dir.File("taken"), "old");
+    std::unique_ptr<platform::WritableFile> out;
+    EXPECT_FALSE(Env::Real().CreateNew(dir.File("taken"), &out).ok());
+    ASSERT_TRUE(Env::Real().CreateNew(dir.File("new"), &out).ok());
+    ASSERT_TRUE(out->Write("new").ok());
+    ASSERT_TRUE(out->Close().ok());
+    bool exists = false;
+    EXPECT_FALSE(Env::Real().RenameNoReplace(dir.File("new"), dir.File("taken"), &exists).ok());
+    EXPECT_TRUE(exists);
+    EXPECT_EQ("old", ReadFile(dir.File("taken")));
+    ASSERT_TRUE(Env::Real().RenameNoReplace(dir.File("new"), dir.File(dreams), &exists).ok());
+    EXPECT_FALSE(exists);
+    std::vector<std::string> names;
+    ASSERT_TRUE(Env::Real().ListDir(dir.path(), &names).ok());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"taken", dreams}), names);
+    ASSERT_TRUE(Env::Real().RenameFile(dir.File(dreams), dir.File("taken")).ok());
+    EXPECT_TRUE(Env::Real().SyncDir(dir.path()).ok());
+    EXPECT_EQ("new", ReadFile(dir.File("taken")));
+    EXPECT_EQ(std::vector<std::string>{"taken"}, testing_support::ListFolder(dir.path()));
 }
 
 TEST(EnvTest, TemporaryNamesAreFreshEveryTimeAndRecognisable) {
