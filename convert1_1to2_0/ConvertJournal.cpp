@@ -7,6 +7,7 @@
 
 #include "convert1_1to2_0/CodePageCheck.h"
 #include "convert1_1to2_0/DreamBase.h"
+#include "convert1_1to2_0/FontSettings.h"
 #include "convert1_1to2_0/JournalFolder.h"
 #include "convert1_1to2_0/LucidMarkers.h"
 #include "convert1_1to2_0/OldDocument.h"
@@ -109,13 +110,15 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     OldDocument::RecoverInterruptedRun(folder.path());
 
     bool opened = true;
-    auto legacy = std::make_unique<TDreamBase>(options.password, opened, options.codePage);
+    auto legacy = std::make_unique<TDreamBase>(options.password, opened, options.codePage,
+                                               options.askPassword);
     if (!opened)
         return report;
     report.opened = true;
 
     OldDocument oldDocument(legacy->folder);
     auto engine = std::make_unique<DreamEngine>(true);
+    CarryFontSettings(*legacy->GetSettings(), engine->GetSettings());
     // Only a code page the user did not name is in doubt.
     CodePageCheck codePageCheck;
     const bool checkCodePage = !options.codePageChosen && options.codePage == 1251;

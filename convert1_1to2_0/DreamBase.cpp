@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <utility>
 
 #include "convert1_1to2_0/LeftoverWorkingCopy.h"
 #include "platform/BufferedIO.h"
@@ -47,8 +48,9 @@ platform::FileOwnership Private(platform::FileOwnership ownership) {
 
 }  // namespace
 
-TDreamBase::TDreamBase(std::string password, bool& opened, int codePage)
-    : password(std::move(password)), codePage_(codePage) {
+TDreamBase::TDreamBase(std::string password, bool& opened, int codePage,
+                       std::function<bool(std::string*)> askPassword)
+    : password(std::move(password)), codePage_(codePage), askPassword_(std::move(askPassword)) {
     Env& env = Env::Current();
     ThrowIfFailed(env.GetCurrentDir(&folder));
     DATA_F_NAME = platform::JoinPath(folder, "data");
@@ -69,7 +71,7 @@ TDreamBase::TDreamBase(std::string password, bool& opened, int codePage)
 
 void TDreamBase::Open(bool& opened) {
     Env& env = Env::Current();
-    const std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
+    std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
     auto wrongPassword = [&] {
         std::cout << "Wrong password!\n";
         opened = false;
@@ -78,8 +80,17 @@ void TDreamBase::Open(bool& opened) {
     };
 
     ExamineDataFile();
-    const LeftoverResolution leftover =
-        ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings);
+    LeftoverResolution leftover = ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings);
+    if (leftover.outcome == LeftoverOutcome::kWrongPassword && password.empty() && askPassword_) {
+        // Telling what an interrupted run left needs the journal's password.
+        std::string typed;
+        const std::function<bool(std::string*)> ask = std::exchange(askPassword_, nullptr);
+        if (ask(&typed)) {
+            password = typed;
+            spellings = platform::PasswordSpellings(typed, codePage_);
+            leftover = ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings);
+        }
+    }
     if (leftover.outcome == LeftoverOutcome::kWrongPassword)
         return wrongPassword();
 
@@ -94,6 +105,15 @@ void TDreamBase::Open(bool& opened) {
             throw JournalError("data file " + Quoted(DATA_F_NAME) +
                                " is empty; the backups \"_data\" and \"__data\" may hold the "
                                "journal");
+        // The backups must be able to move on at the end, or the run would
+        // convert the journal and then fail.
+        for (const std::string& backup : {RESERV_1, RESERV_2}) {
+            FileKind backupKind;
+            ThrowIfFailed(env.GetFileKind(backup, &backupKind));
+            if (backupKind == FileKind::kDirectory || backupKind == FileKind::kOther)
+                throw JournalError("the backup " + Quoted(backup) +
+                                   " is not a file; move it out of the way");
+        }
         ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
         // The copy is new, so private; an enciphered one may be as readable
         // as the journal itself, and is put back with the journal's rights.
@@ -186,7 +206,13 @@ bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
         }
     }
     dataChanged_ = false;
-    return false;
+    // No password was given and the empty one does not open the journal: the
+    // user is asked, once.
+    std::string typed;
+    const std::function<bool(std::string*)> ask = std::exchange(askPassword_, nullptr);
+    if (!password.empty() || !ask || !ask(&typed))
+        return false;
+    return GainAccess(platform::PasswordSpellings(typed, codePage_));
 }
 
 bool TDreamBase::IsPlainFile(const std::string& fileName) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -29,8 +30,11 @@ class TDreamBase {
     // when the password does not open the journal. Failures of the file
     // system and unreadable journals throw, with the folder as it was.
     // `codePage` is the one the journal's Windows used: a password typed as
-    // UTF-8 is tried in it first.
-    TDreamBase(std::string password, bool& opened, int codePage = 1251);
+    // UTF-8 is tried in it first. `askPassword`, when given, is asked once
+    // for a password when `password` is empty and does not open an
+    // enciphered journal.
+    TDreamBase(std::string password, bool& opened, int codePage = 1251,
+               std::function<bool(std::string*)> askPassword = nullptr);
     // Without Close, puts the data file back as it was found.
     ~TDreamBase();
     TDreamBase(const TDreamBase&) = delete;
@@ -58,6 +62,8 @@ class TDreamBase {
     // The decimal separator the data file's dates were found written with,
     // or 0 when none showed one. Close writes them back with it.
     char DecimalSeparator() const { return decimalSeparator_; }
+    // The legacy settings, while the journal is open (until Close).
+    const TIniFile* GetSettings() const { return iniFile.get(); }
 
     std::string folder;
 
@@ -73,6 +79,8 @@ class TDreamBase {
 
     std::string DATA_F_NAME;
     std::string password;
+    int codePage_;
+    std::function<bool(std::string*)> askPassword_;
     int32_t currentRecord = 0;
     int32_t recordCount = 0;  // as the data file states it
     std::vector<int32_t> dayNumbers;
@@ -80,7 +88,6 @@ class TDreamBase {
     std::vector<std::string> positions;
     std::vector<TRecord> records;
     std::unique_ptr<TIniFile> iniFile;
-    int codePage_;
     char decimalSeparator_ = 0;
 
     std::string RESERV_1;

@@ -26,7 +26,8 @@ class SettingsReader {
     SettingsReader(const std::string& text, const std::string& fileName)
         : text_(text), fileName_(fileName) {}
 
-    void Read(std::map<std::string, int32_t>& ints, std::map<std::string, std::string>& strs) {
+    void Read(std::map<std::string, int32_t>& ints, std::map<std::string, std::string>& strs,
+              std::set<std::string>& read) {
         std::string word;
         // A word that runs into the end of the file ends the reading: a key
         // there has no value to go with it.
@@ -37,6 +38,7 @@ class SettingsReader {
                 if (!ReadNumber(word, &value))
                     return;
                 intKey->second = value;
+                read.insert(word);
             }
             auto strKey = strs.find(word);
             if (strKey != strs.end()) {
@@ -44,6 +46,7 @@ class SettingsReader {
                 if (!ReadLine(word, &value))
                     return;
                 strKey->second = std::move(value);
+                read.insert(word);
             }
         }
     }
@@ -163,7 +166,7 @@ TIniFile::TIniFile(std::string folder)
         return;
     }
     const std::string text = platform::FromTextMode(bytes);
-    SettingsReader(text, FileName).Read(IntValues, StrValues);
+    SettingsReader(text, FileName).Read(IntValues, StrValues, ReadKeys);
 }
 
 void TIniFile::CreateIfMissing() {

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 // The settings file "ini" of the older release, read once on construction.
 // The file is never written; a missing one is created empty, once the run has
-// succeeded. No value read here changes what the converter does.
+// succeeded. No value read here changes what the converter does; the font
+// settings are carried into a new "ini.txt".
 class TIniFile {
   public:
     // Reads folder + "/ini". Defaults stand for every key the file does not
@@ -20,6 +22,8 @@ class TIniFile {
     std::string FileName;
     std::map<std::string, int32_t> IntValues;      // the sixteen number settings
     std::map<std::string, std::string> StrValues;  // the two font names
+    // The keys whose values the file gave; the rest hold their defaults.
+    std::set<std::string> ReadKeys;
 
   private:
     bool missing_ = false;

@@ -2,41 +2,163 @@
 
 #include <exception>
 #include <iostream>
+#include <limits>
 #include <string>
 
+#include "convert1_1to2_0/CommandLine.h"
 #include "convert1_1to2_0/ConvertJournal.h"
+#include "platform/Console.h"
 #include "platform/Interrupt.h"
+#include "platform/Locale.h"
+
+namespace {
+
+const char kProgramName[] = "convert1_1to2_0";
+
+void PrintHelp(std::ostream& out) {
+    out << "Usage: " << kUsageLine << "\n"
+        << "\n"
+           "Converts the dream journal in the current folder from the older release's\n"
+           "storage (the data file \"data\" and the settings \"ini\") to the newer release's\n"
+           "document \"data.xml\" and settings \"ini.txt\". The data file is written back,\n"
+           "enciphered with the same password; it stays as the last two runs found it in\n"
+           "\"_data\" and \"__data\". An earlier \"data.xml\" is set aside, never deleted.\n"
+           "\n"
+           "  PASSWORD       the journal's password. Leave it out to be asked for it on the\n"
+           "                 terminal (\"Password: \", nothing shown as you type): that is\n"
+           "                 the private way, since other users can see an argument and\n"
+           "                 the shell keeps it in its history. \"\" says there is none.\n"
+           "  --codepage=N   the Windows code page the journal was written in (default "
+        << platform::SystemAnsiCodePage() << "):\n                 " << CodePageList()
+        << ".\n"
+           "                 The journal's texts are read in it, and a password with\n"
+           "                 letters beyond ASCII is tried in it first. Without it, texts\n"
+           "                 that look written in another (\"cafй\" for \"café\") bring a\n"
+           "                 warning that names the option to use.\n"
+           "  --             ends the options: what follows is the password, even if it\n"
+           "                 begins with \"-\".\n"
+           "  -h, --help     shows this text.\n"
+           "  --version      shows the program's version.\n"
+           "\n"
+           "Dates are written with the decimal separator the journal itself uses\n"
+           "(\"39448,5\" or \"39448.5\"), not this computer's: the newer release reads them\n"
+           "with the same Windows number settings that wrote the journal.\n"
+           "\n"
+           "Exit status: 0 converted; 1 error (the journal is left as it was found);\n"
+           "2 wrong password (nothing changed); 3 an internal check failed; 128 + n\n"
+           "stopped by signal n, such as Ctrl-C (the journal is left as it was found).\n"
+           "\n"
+           "More, with how to recover an earlier journal: man convert1_1to2_0\n";
+}
+
+std::string Count(int n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+// The line a successful run ends with on standard error.
+std::string ConversionSummary(const ConversionReport& report) {
+    std::string line =
+        "Converted " + Count(report.dreams, "dream") + " (" + std::to_string(report.lucidDreams) +
+        " lucid), " + Count(report.places, "place") + " and " +
+        Count(report.positions, "position") + " into \"" + report.documentPath + "\".";
+    if (!report.setAsidePath.empty())
+        line += " The earlier document is kept as \"" + report.setAsidePath + "\".";
+    return line;
+}
+
+// After "Done": any line ends the wait, an empty one included, and so does
+// the end of input.
+void WaitForEnter(std::istream& in) {
+    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+}
+
+}  // namespace
+
+int RunProgram(const std::vector<std::string>& args, const ProgramConsole& console) {
+    const CommandLine line = ParseCommandLine(args, platform::SystemAnsiCodePage());
+    switch (line.action) {
+        case CommandLine::Action::kHelp:
+            PrintHelp(console.out);
+            return 0;
+        case CommandLine::Action::kVersion:
+            console.out << kProgramName << " " << JC_VERSION << "\n";
+            return 0;
+        case CommandLine::Action::kError:
+            console.err << "Error: " << line.error << "\n"
+                        << "Usage: " << kUsageLine << "\n";
+            return kErrorExitStatus;
+        case CommandLine::Action::kConvert:
+            break;
+    }
+
+    ConversionOptions options;
+    options.password = line.password;
+    options.codePage = line.codePage;
+    options.codePageChosen = line.codePageChosen;
+    bool asked = false;
+    platform::Status answer;
+    if (!line.passwordGiven) {
+        options.askPassword = [&](std::string* password) {
+            asked = true;
+            answer = console.askPassword ? console.askPassword(password)
+                                         : platform::Status::Error("no terminal");
+            // Ctrl-C at the prompt ends the run like anywhere else.
+            platform::CheckForInterrupt();
+            return answer.ok();
+        };
+    }
+    ConversionReport report;
+    try {
+        report = ConvertJournal(options);
+    } catch (const platform::Interrupted& interrupted) {
+        // The run unwound through the restore, as an error does.
+        console.out.flush();
+        console.err << "Stopped: " << interrupted.what() << ". The journal is as it was found.\n";
+        return interrupted.exitStatus();
+    } catch (const ConversionUnfinished& error) {
+        console.out.flush();
+        console.err << "Error: " << error.what() << "\n";
+        console.err << "The journal was converted all the same.\n";
+        if (platform::OwnsConsoleWindow())
+            WaitForEnter(console.in);
+        return kErrorExitStatus;
+    } catch (const std::exception& error) {
+        // The stores have put the legacy journal back by now.
+        console.out.flush();
+        console.err << "Error: " << error.what() << "\n";
+        console.err << "The journal was not converted.\n";
+        if (platform::OwnsConsoleWindow())
+            WaitForEnter(console.in);
+        return kErrorExitStatus;
+    }
+    console.out.flush();
+    if (report.opened) {
+        console.err << ConversionSummary(report) << "\n";
+    } else {
+        console.out << "Error converting file\n";
+        console.out.flush();
+        if (asked && !console.askPassword)
+            console.err << "The journal is enciphered, or is no journal: give its password as "
+                           "the argument, or run the program on a terminal to be asked for it.\n";
+        else if (asked && !answer.ok())
+            console.err << "The password was not read: " << answer.message() << ".\n";
+    }
+    console.err.flush();
+    console.out << "Done";
+    console.out.flush();
+    if (!console.out) {
+        // "Done" never reached the user: that is no success to report.
+        console.err << "Error: cannot write to standard output\n";
+        return kErrorExitStatus;
+    }
+    WaitForEnter(console.in);
+    return report.opened ? 0 : kWrongPasswordExitStatus;
+}
 
 int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream& out,
                std::ostream& err) {
-    const std::string password = argc > 1 ? argv[1] : "";
-    // A wrong password is a failure a script must be able to tell.
-    const int kWrongPasswordStatus = 2;
-    int status = 0;
-    try {
-        if (!ConvertJournal(password)) {
-            out << "Error converting file\n";
-            status = kWrongPasswordStatus;
-        }
-    } catch (const platform::Interrupted& interrupted) {
-        out.flush();
-        err << "Stopped: " << interrupted.what() << ". The journal is as it was found.\n";
-        return interrupted.exitStatus();
-    } catch (const ConversionUnfinished& error) {
-        out.flush();
-        err << "Error: " << error.what() << "\n";
-        err << "The journal was converted all the same.\n";
-        return 1;
-    } catch (const std::exception& error) {
-        // The stores have put the legacy journal back by now.
-        out.flush();
-        err << "Error: " << error.what() << "\n";
-        err << "The journal was not converted.\n";
-        return 1;
-    }
-    out << "Done";
-    out.flush();
-    char c;
-    in >> c;
-    return status;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(argv[i]);
+    return RunProgram(args, ProgramConsole{in, out, err, nullptr});
 }

@@ -1,7 +1,14 @@
 #include <iostream>
 
 #include "convert1_1to2_0/Program.h"
+#include "platform/Console.h"
 
 int main(int argc, char** argv) {
-    return RunProgram(argc, argv, std::cin, std::cout, std::cerr);
+    ProgramConsole console{std::cin, std::cout, std::cerr, nullptr};
+    // Only a person at a terminal is asked; a script gets the run it always got.
+    if (platform::StandardInputIsTerminal())
+        console.askPassword = [](std::string* password) {
+            return platform::ReadHiddenLine("Password: ", password);
+        };
+    return RunProgram(platform::ProgramArguments(argc, argv), console);
 }

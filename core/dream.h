@@ -74,6 +74,7 @@ class DreamEngine {
     IXMLContentsTypePtr GetContents() { return contents_; }
     std::string GetFolder() { return folder_; }
     std::string GetPicsFolder() { return picsFolder_; }  // not created
+    TIni& GetSettings() { return *ini_; }                // written when the engine goes
 
     int PlacesCount();
     int PositionsCount();

@@ -49,6 +49,7 @@ void TIni::Load() {
         // The file comes into being whole when the settings are written, so a
         // run cut short never leaves an empty or partial one behind.
         Trace("ini::TIni:: new ini file created\n");
+        isNew_ = true;
         return;
     }
     std::string bytes;

@@ -24,7 +24,11 @@ class TIni {
     void Discard();
 
     std::string FileName;                     // folder + separator + "ini.txt"
-    std::map<std::string, std::string> Data;  // keys compare byte by byte
+    std::map<std::string, std::string> Data;  // keys compare byte by byte; what is written
+
+    // True when there was no file: the one written is new, and values may be
+    // put into Data before it is. An existing file keeps what it holds.
+    bool IsNew() const { return isNew_; }
 
   private:
     void Load();
@@ -34,4 +38,5 @@ class TIni {
     // False when the file was there but could not be read: writing the
     // defaults over it would destroy the user's settings.
     bool saveOnExit_ = true;
+    bool isNew_ = false;
 };

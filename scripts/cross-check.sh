@@ -22,18 +22,11 @@ linux=$(realpath -m "${1:-$root/build}")
 windows=$(realpath -m "${2:-$root/build-windows}")/project
 data=$root/tests/data/cipher
 
-export WINEPREFIX=$(dirname "$windows")/wine WINEDEBUG=-all DISPLAY=
-export WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver -p
+build=$(dirname "$windows")
+source "$root/scripts/windows/wine-env.sh"
+wine_env
 scratch=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
-wineboot -i >/dev/null 2>&1
-
-# Wine plays a Windows set up for Russian, as the journals' machines were:
-# ANSI code page 1251, decimal comma.
-windows_run() {
-    env LC_ALL=ru_RU.UTF-8 wine "$@"
-}
 
 failures=0
 checks=0
@@ -49,12 +42,12 @@ check() {  # description, then a command that must succeed
 
 # journal_cipher of one build, run in the file's folder: linux|windows ARGS...
 cipher() {
-    local build=$1 folder=$2
+    local side=$1 folder=$2
     shift 2
-    if [[ $build == linux ]]; then
+    if [[ $side == linux ]]; then
         (cd "$folder" && "$linux/tests/journal_cipher" "$@")
     else
-        (cd "$folder" && windows_run "$windows/tests/journal_cipher.exe" "$@" | tr -d '\r')
+        (cd "$folder" && in_windows_locale wine "$windows/tests/journal_cipher.exe" "$@" | tr -d '\r')
     fi
 }
 
@@ -66,18 +59,18 @@ while IFS=$'\t' read -r cipherFile plainFile password scheme _; do
         scheme=$password
         password=
     fi
-    for build in linux windows; do
-        other=$([[ $build == linux ]] && echo windows || echo linux)
-        dir=$scratch/cipher-$build
+    for side in linux windows; do
+        other=$([[ $side == linux ]] && echo windows || echo linux)
+        dir=$scratch/cipher-$side
         mkdir -p "$dir"
         cp "$data/$plainFile" "$dir/data"
         chmod u+w "$dir/data"
-        check "$build enciphers $plainFile as $cipherFile" \
-            cipher "$build" "$dir" encipher data "$password" "$scheme"
-        check "$build writes the service's bytes for $cipherFile" cmp -s "$dir/data" "$data/$cipherFile"
+        check "$side enciphers $plainFile as $cipherFile" \
+            cipher "$side" "$dir" encipher data "$password" "$scheme"
+        check "$side writes the service's bytes for $cipherFile" cmp -s "$dir/data" "$data/$cipherFile"
         # What this build wrote, deciphered by the other.
         opened=$(cipher "$other" "$dir" decipher data "$password" || true)
-        check "$other opens $cipherFile as $build wrote it ($scheme)" test "$opened" = "$scheme"
+        check "$other opens $cipherFile as $side wrote it ($scheme)" test "$opened" = "$scheme"
         check "$other deciphers $cipherFile to its plain text" cmp -s "$dir/data" "$data/$plainFile"
         rm -rf "$dir"
     done
@@ -86,13 +79,13 @@ echo "cipher: $checks checks, $failures failed"
 
 # --- 2. the program ---------------------------------------------------------
 convert() {  # linux|windows FOLDER PASSWORD: exit status and output as "status:output"
-    local build=$1 folder=$2 password=$3 out status=0
-    if [[ $build == linux ]]; then
+    local side=$1 folder=$2 password=$3 out status=0
+    if [[ $side == linux ]]; then
         out=$(cd "$folder" && "$linux/convert1_1to2_0" "$password" </dev/null 2>"$folder.err") ||
             status=$?
     else
         cp "$windows/convert1_1to2_0.exe" "$folder/"
-        out=$(cd "$folder" && windows_run ./convert1_1to2_0.exe "$password" </dev/null 2>"$folder.err") ||
+        out=$(cd "$folder" && in_windows_locale wine ./convert1_1to2_0.exe "$password" </dev/null 2>"$folder.err") ||
             status=$?
         rm -f "$folder/convert1_1to2_0.exe"
     fi
@@ -105,13 +98,13 @@ for journal in sample/current:dream sample/base:dream sample/early:dream edge160
     password=${journal##*:}
     name=${journal%%:*}
     name=${name//\//-}
-    for build in linux windows; do
-        mkdir -p "$scratch/$name-$build"
-        cp "$fixture" "$scratch/$name-$build/data"
-        chmod u+w "$scratch/$name-$build/data"
-        check "$build converts $name" test "$(convert "$build" "$scratch/$name-$build" "$password")" = "0:Done"
-        check "$build enciphers $name again to the service's bytes" \
-            cmp -s "$scratch/$name-$build/data" "$fixture"
+    for side in linux windows; do
+        mkdir -p "$scratch/$name-$side"
+        cp "$fixture" "$scratch/$name-$side/data"
+        chmod u+w "$scratch/$name-$side/data"
+        check "$side converts $name" test "$(convert "$side" "$scratch/$name-$side" "$password")" = "0:Done"
+        check "$side enciphers $name again to the service's bytes" \
+            cmp -s "$scratch/$name-$side/data" "$fixture"
     done
     L=$scratch/$name-linux W=$scratch/$name-windows
     check "both builds write the same data.xml for $name" cmp -s "$L/data.xml" "$W/data.xml"

@@ -2,7 +2,7 @@
 # Runs the tests of the Windows build under Wine (64-bit, headless, quiet):
 #   scripts/test-windows.sh [BUILD_DIR] [ctest arguments...]
 # BUILD_DIR is the one scripts/build-windows.sh filled (default: build-windows/).
-# Wine keeps its own Windows folder in BUILD_DIR/wine.
+# Wine keeps its own Windows folder in BUILD_DIR/wine (see windows/wine-env.sh).
 #
 # Then the program on a console, as a user has it: Ctrl-C while it works
 # puts the journal back as it was. `script` gives Wine a terminal, which Wine
@@ -13,17 +13,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-windows}")
 shift || true
 
-export WINEPREFIX=$build/wine WINEDEBUG=-all DISPLAY=
-# No prompts to install Wine's .NET and HTML engines: nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-# Wine's background processes would hold ctest's output pipes open and make
-# it wait forever: start them first, outside ctest, and end them after.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wineboot -i >/dev/null 2>&1
+source "$root/scripts/windows/wine-env.sh"
+wine_env
 tests=0
-ctest --test-dir "$build/project" --output-on-failure -j2 "$@" || tests=$?
+in_windows_locale ctest --test-dir "$build/project" --output-on-failure -j2 "$@" || tests=$?
 
 interrupt_check() {
     local dir=$build/interrupt project=$build/project status=0
@@ -36,7 +29,7 @@ interrupt_check() {
             printf "%d.5\0011\0011\0011\0010\0013\001A dream, number %d, with [OC]a lucid part[/OC].\002",
                 39000 + i % 3000, i
     }' >"$dir/data"
-    (cd "$dir" && wine "$project/tests/journal_cipher.exe" encipher data 7077 current)
+    (cd "$dir" && in_windows_locale wine "$project/tests/journal_cipher.exe" encipher data 7077 current)
     cp "$dir/data" "$dir.journal"
     # Ctrl-C once the run has the journal deciphered in its working copy;
     # then Enter, for a program that waits for a key before its window closes.
@@ -50,7 +43,7 @@ interrupt_check() {
         sleep 3
         printf '\r'
         sleep 2
-    ) | (cd "$dir" && timeout 120 script -qfec "wine '$project/convert1_1to2_0.exe' pw" /dev/null) \
+    ) | (cd "$dir" && in_windows_locale timeout 120 script -qfec "wine '$project/convert1_1to2_0.exe' pw" /dev/null) \
         >"$dir.out" 2>&1 || status=$?
     # The console draws its text with control sequences; the words alone.
     sed -i 's/\x1b\[?25[lh]//g; s/\x1b\[K\x1b\[1C/ /g; s/\x1b\[[0-9;?]*[A-Za-z]//g' "$dir.out"

@@ -62,7 +62,7 @@ std::string Describe(int signal) {
         case kCtrlBreak:
             return "interrupted by Ctrl-Break";
         case kHangUp:
-            return "interrupted: the console window was closed";
+            return "interrupted by the closing of the console window";
         default:
             return "interrupted by signal " + std::to_string(signal);
     }

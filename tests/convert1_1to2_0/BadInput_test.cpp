@@ -115,6 +115,7 @@ TEST(BadInputTest, TruncatedJournalsAtEveryLength) {
             EXPECT_EQ(1, run.exitStatus) << length;
         } else {
             EXPECT_EQ("Wrong password!\nError converting file\nDone", run.out) << length;
+            EXPECT_EQ(2, run.exitStatus) << length;
         }
         EXPECT_EQ(cipherText.substr(0, length), ReadFile(enciphered.File("data"))) << length;
     }

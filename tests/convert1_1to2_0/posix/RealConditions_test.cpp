@@ -453,3 +453,16 @@ TEST_F(RealConditionsTest, LinksFifosAndLeftoversInTheFolder) {
             c.check(dir.path(), elsewhere.path());
     }
 }
+
+// "Done" that never reaches the user is no success.
+TEST_F(RealConditionsTest, StandardOutputThatCannotBeWrittenIsAFailure) {
+    TempDir dir;
+    WriteFile(dir.File("data"), Enciphered(LargeJournal(3)));
+    const std::string command = "cd '" + dir.path() + "' && '" + JC_CONVERTER_PATH + "' " +
+                                kPassword + " </dev/null >/dev/full 2>'" + dir.File("err") + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(1, WEXITSTATUS(status));
+    EXPECT_NE(std::string::npos,
+              ReadFile(dir.File("err")).find("Error: cannot write to standard output\n"));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What the command line asks for:
+//   convert1_1to2_0 [--help | --version] | [--codepage=N] [--] [PASSWORD]
+// Only those exact spellings are options; any other argument, even one that
+// begins with "-", is the password, as it always was. "--" ends the options.
+struct CommandLine {
+    enum class Action { kConvert, kHelp, kVersion, kError };
+    Action action = Action::kConvert;
+    std::string password;
+    bool passwordGiven = false;  // an empty argument counts: it says "no password"
+    int codePage = 0;
+    bool codePageChosen = false;  // --codepage was given
+    std::string error;            // for kError: what is wrong, ready to show the user
+};
+
+// `args` are the arguments after the program's name; `defaultCodePage` stands
+// when no --codepage is given. --help or --version anywhere before "--" wins
+// over everything else, errors included.
+CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCodePage);
+
+// The synopsis line of the usage text.
+extern const char kUsageLine[];
+
+// The code pages --codepage takes, as the user reads them: "874, 1250, ...".
+std::string CodePageList();

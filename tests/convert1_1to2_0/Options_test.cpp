@@ -1,0 +1,83 @@
+// The command line and the exit statuses, through the built program with
+// standard input closed, as a script runs it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "support/Journals.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : ListFolder(dir))
+        files[name] = fs::is_regular_file(dir + "/" + name) ? ReadFile(dir + "/" + name) : "/";
+    return files;
+}
+
+struct Invocation {
+    std::vector<std::string> args;
+    std::string password;  // the journal's; "/": "data" is a folder; "_": so is "_data"
+    int exitStatus;
+    std::string out;     // standard output; for --help, how it begins
+    std::string errHas;  // empty: nothing on standard error
+};
+
+}  // namespace
+
+TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
+    const std::string usage =
+        "Usage: convert1_1to2_0 [--help | --version] | [--codepage=N] [--] [PASSWORD]\n";
+    const std::string wrong = "Wrong password!\nError converting file\nDone";
+    const std::string done = "Converted 4 dreams (2 lucid), 3 places and 2 positions into";
+    const std::vector<Invocation> cases = {
+        {{"--help"}, "pw", 0, usage, ""},
+        {{"--version"}, "pw", 0, "convert1_1to2_0 " JC_VERSION "\n", ""},
+        {{"my", "password"}, "my password", 1, "", "quote a password that contains blanks\nUsage"},
+        {{"--codepage=1259", "pw"}, "pw", 1, "", "the supported code pages are 874, 1250, 1251,"},
+        {{"--", "--help"}, "--help", 0, "Done", done},
+        {{"-x"}, "-x", 0, "Done", done},
+        {{"--codepage=1251", "pw"}, "pw", 0, "Done", done},
+        {{"pw "}, "pw", 2, wrong, ""},
+        {{}, "pw", 2, wrong, "The journal is enciphered, or is no journal: give its password"},
+        {{}, "/", 1, "", "is a folder, not a file\nThe journal was not converted.\n"},
+        {{"pw"},
+         "_",
+         1,
+         "",
+         std::string(1, platform::kPathSeparator) +
+             "_data\" is not a file; move it out of the way\nThe journal was not"},
+    };
+    for (const Invocation& c : cases) {
+        SCOPED_TRACE((c.args.empty() ? "" : c.args[0]) + " " + c.password);
+        TempDir dir;
+        WriteFile(dir.File("data"), ReadFile(DataFile("cipher/journals/sample/plain/data")));
+        WriteFile(dir.File("data.xml"), "an earlier document");
+        ASSERT_TRUE(EncryptFile(dir.File("data"), c.password == "_" ? "pw" : c.password));
+        if (c.password == "/")
+            fs::remove(dir.File("data"));
+        if (c.password == "/" || c.password == "_")
+            fs::create_directory(dir.File(c.password == "/" ? "data" : "_data"));
+        const auto before = Snapshot(dir.path());
+        const ProcessResult run = RunConverter(dir.path(), c.args);
+        EXPECT_EQ(c.exitStatus, run.exitStatus) << run.err;
+        EXPECT_EQ(c.out, c.out == usage ? run.out.substr(0, usage.size()) : run.out);
+        for (const char* text : {"current folder", "\"Password: \"", "private", "Exit status: 0",
+                                 "man convert1_1to2_0"})
+            EXPECT_TRUE(c.out != usage || run.out.find(text) != std::string::npos) << text;
+        EXPECT_EQ(c.errHas.empty(), run.err.empty()) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.errHas)) << run.err;
+        if (c.out != "Done" && c.exitStatus != 3) {
+            EXPECT_EQ(before, Snapshot(dir.path())) << "the folder was changed";
+        } else if (c.exitStatus == 0) {
+            EXPECT_EQ(ReadFile(DataFile("cipher/journals/sample/plain/data")),
+                      Decipher(dir.File("data"), c.password));
+            EXPECT_EQ("an earlier document", ReadFile(dir.File("data.xml.bak")));
+        }
+    }
+}

@@ -1,0 +1,34 @@
+# Installs the build into a fresh prefix, as a user's `cmake --install` does,
+# and checks what lands there: the program, which runs, and its manual page,
+# which renders without a warning. Run with -DBUILD_DIR -DPREFIX -DVERSION.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+  RESULT_VARIABLE status OUTPUT_QUIET)
+file(GLOB_RECURSE installed RELATIVE "${PREFIX}" "${PREFIX}/*")
+list(SORT installed)
+if(NOT status EQUAL 0 OR NOT installed STREQUAL "bin/convert1_1to2_0;share/man/man1/convert1_1to2_0.1")
+  message(FATAL_ERROR "cmake --install gave status ${status} and installed: ${installed}")
+endif()
+
+execute_process(COMMAND "${PREFIX}/bin/convert1_1to2_0" --version OUTPUT_VARIABLE out)
+set(page "${PREFIX}/share/man/man1/convert1_1to2_0.1")
+file(READ "${page}" text)
+if(NOT out STREQUAL "convert1_1to2_0 ${VERSION}\n"
+   OR NOT text MATCHES "^\\.TH CONVERT1_1TO2_0 1 \"[0-9-]+\" \"journal_converter ${VERSION}\""
+   OR text MATCHES "@[A-Z_]+@")
+  message(FATAL_ERROR "wrong version or header: \"${out}\"")
+endif()
+foreach(section NAME SYNOPSIS DESCRIPTION OPTIONS FILES "EXIT STATUS" EXAMPLES RECOVERY)
+  if(NOT text MATCHES "\n\\.SH ${section}\n")
+    message(FATAL_ERROR "the manual page has no ${section} section")
+  endif()
+endforeach()
+
+find_program(GROFF groff)
+if(GROFF)
+  execute_process(COMMAND "${GROFF}" -man -Tutf8 -ww -z "${page}" ERROR_VARIABLE warnings)
+  if(NOT warnings STREQUAL "")
+    message(FATAL_ERROR "groff finds fault with the manual page: ${warnings}")
+  endif()
+endif()
+file(REMOVE_RECURSE "${PREFIX}")
