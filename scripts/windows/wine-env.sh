@@ -19,6 +19,7 @@ wine_env() {
     # Wine's background processes would hold the output pipes of whatever
     # runs the programs open and make it wait forever: start them first, and
     # end them on the way out.
+    mkdir -p "$WINEPREFIX"  # the server starts in it; wineboot fills it
     wineserver -p
     trap 'wineserver -k 2>/dev/null || true' EXIT
     in_windows_locale wineboot -i >/dev/null 2>&1
