@@ -187,6 +187,10 @@ TEST(ConversionTest, NoDataFileGivesAnEmptyDocumentAndANewEncipheredJournal) {
     ProcessResult run = RunConverter(dir.path(), {"secret"});
     EXPECT_EQ(0, run.exitStatus);
     EXPECT_EQ("Done", run.out);
+    // Run in the wrong folder, the user learns it.
+    EXPECT_EQ(0u, run.err.find("Note: no journal (no data file \"data\") was found in \"" +
+                               dir.path() + "\"; an empty one was created\n"))
+        << run.err;
     Document doc = ReadDocument(dir.path());
     EXPECT_EQ(kTemplateClocks, doc.clocks);
     EXPECT_EQ(std::vector<std::u16string>{u""}, doc.places);

@@ -346,6 +346,28 @@ TEST_F(RealConditionsTest, LinksFifosAndLeftoversInTheFolder) {
              Link(e + "/none", d + "/ini.txt");
          },
          0, "", untouched},
+        {"FIFOs where the document, a backup and the working copy go",
+         [&](const std::string& d, const std::string&) {
+             WriteFile(d + "/data", small);
+             for (const char* name : {"data.xml", "__data", "dataX"})
+                 ::mkfifo((d + "/" + name).c_str(), 0600);
+         },
+         1, "is in the way",
+         [&](const std::string& d, const std::string&) {
+             EXPECT_EQ(small, ReadFile(d + "/data"));
+             EXPECT_EQ((std::vector<std::string>{"__data", "data", "data.xml", "dataX"}),
+                       ListFolder(d));
+         }},
+        {"a link where the earlier document waits during a run",
+         [&](const std::string& d, const std::string& e) {
+             WriteFile(d + "/data", small);
+             Link(e + "/target", d + "/data.xml.old");
+         },
+         0, "an interrupted run had set the document aside",
+         [&](const std::string& d, const std::string& e) {
+             untouched(d, e);
+             EXPECT_TRUE(fs::is_symlink(d + "/data.xml.bak"));
+         }},
         {"the working copy's name is a link",
          [&](const std::string& d, const std::string& e) {
              WriteFile(d + "/data", small);
