@@ -4,6 +4,7 @@
 #include "platform/Console.h"
 
 int main(int argc, char** argv) {
+    platform::ConsoleSession session;
     ProgramConsole console{std::cin, std::cout, std::cerr, nullptr};
     // Only a person at a terminal is asked; a script gets the run it always got.
     if (platform::StandardInputIsTerminal())

@@ -10,6 +10,18 @@ namespace platform {
 // The console the program talks to. Standard output and error stay the
 // caller's streams; this is what differs between the platforms.
 
+// While alive, what the program writes to std::cout and std::cerr shows on a
+// console as the UTF-8 it is (file names, the system's messages). Terminals
+// here take UTF-8 as it is; on Windows the text goes to the console as
+// characters rather than through the C runtime's code page.
+class ConsoleSession {
+  public:
+    ConsoleSession();
+    ~ConsoleSession();
+    ConsoleSession(const ConsoleSession&) = delete;
+    ConsoleSession& operator=(const ConsoleSession&) = delete;
+};
+
 // The command-line arguments after the program's name, as UTF-8 (on Windows
 // taken from the wide command line, so any character survives).
 std::vector<std::string> ProgramArguments(int argc, char** argv);

@@ -1,9 +1,12 @@
 #pragma once
 
-// MD5 and RC2-CBC from the system's crypto library (OpenSSL 3 libcrypto).
-// RC2 lives in OpenSSL's "legacy" provider, which is not loaded by default, so
-// the cipher works in a library context of its own with the "legacy" and
-// "default" providers loaded explicitly; the rest of the process is unaffected.
+// MD5 and RC2-CBC from the system's crypto library: OpenSSL 3 libcrypto
+// (platform/openssl), or the Windows cryptographic service (platform/windows).
+// With OpenSSL, RC2 lives in the "legacy" provider, which is not loaded by
+// default, so the cipher works in a library context of its own with the
+// "legacy" and "default" providers loaded explicitly; the rest of the process
+// is unaffected. On Windows the library is a context of the enhanced
+// provider, which takes RC2 keys of 6 to 16 bytes as they are.
 
 #include <array>
 #include <cstddef>
@@ -18,12 +21,13 @@ namespace platform {
 
 using Md5Digest = std::array<uint8_t, 16>;
 
-// A library context with the providers MD5 and RC2 need. Loading happens once,
-// in the constructor; a context that failed to load stays failed and says why.
+// A library context with what MD5 and RC2 need (OpenSSL's providers, or a
+// provider context of the Windows service). Loading happens once, in the
+// constructor; a context that failed to load stays failed and says why.
 class CryptoLibrary {
   public:
-    // Loads the providers from `modulesDirectory`, or from the crypto
-    // library's usual place when it is empty.
+    // Loads OpenSSL's providers from `modulesDirectory`, or from the crypto
+    // library's usual place when it is empty. Windows has no such place.
     explicit CryptoLibrary(const std::string& modulesDirectory = std::string());
     ~CryptoLibrary();
     CryptoLibrary(const CryptoLibrary&) = delete;
@@ -55,8 +59,9 @@ class Rc2Cbc {
     static constexpr size_t kBlockSize = 8;
 
     // `key` goes to the RC2 key schedule as it is (any length from 1 to 128
-    // bytes); `effectiveBits` is RC2's effective key length (1 to 1024); `iv`
-    // is kBlockSize bytes. Fails only when the library cannot supply RC2.
+    // bytes with OpenSSL, 6 to 16 on Windows); `effectiveBits` is RC2's
+    // effective key length (1 to 1024); `iv` is kBlockSize bytes. Fails when
+    // the library cannot supply RC2 or refuses the key.
     static Status Create(CryptoLibrary& library, std::string_view key, int effectiveBits,
                          std::string_view iv, CipherDirection direction,
                          std::unique_ptr<Rc2Cbc>* cipher);

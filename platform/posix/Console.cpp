@@ -95,6 +95,9 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
+ConsoleSession::ConsoleSession() = default;
+ConsoleSession::~ConsoleSession() = default;
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     // The terminal hands the arguments over in its own encoding, UTF-8 in
     // practice; they are taken as they come.

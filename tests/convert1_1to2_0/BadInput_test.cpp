@@ -50,11 +50,10 @@ void RunCase(const BadInputCase& c) {
     c.setUp(dir.path());
     const bool hadData = fs::is_regular_file(dir.File("data"));
     const std::string data = hadData ? ReadFile(dir.File("data")) : "";
-    ProcessResult run =
-        c.readOnlyFolder
-            ? RunProgramInChild(dir.path(), c.args,
-                                [](platform::FaultInjectionEnv& env) { env.MakeReadOnly(); })
-            : RunConverter(dir.path(), c.args);
+    FaultPlan readOnly;
+    readOnly.readOnly = true;
+    ProcessResult run = c.readOnlyFolder ? RunProgramInChild(dir.path(), c.args, readOnly)
+                                         : RunConverter(dir.path(), c.args);
     switch (c.expect) {
         case Expect::kConverted:
             EXPECT_EQ(0, run.exitStatus);
@@ -198,7 +197,7 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
          [](const std::string& d) { fs::create_directory(d + "/data"); },
          {},
          Expect::kError,
-         "/data\" is a folder, not a file"},
+         std::string(1, platform::kPathSeparator) + "data\" is a folder, not a file"},
         {"read-only folder",
          [](const std::string& d) { WriteData(d, kSmallJournal); },
          {},

@@ -2,7 +2,6 @@
 // with the process stopped dead after each operation in turn. Whatever
 // happens, the journal must survive and a later run must convert it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "core/DreamBinding.h"
 #include "platform/FaultInjectionEnv.h"
@@ -10,6 +9,7 @@
 #include "platform/XmlDom.h"
 #include "support/ChildRun.h"
 #include "support/Journals.h"
+#include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -42,11 +42,9 @@ struct Outcome {
     uint64_t operations = 0;
 };
 
-Outcome RunWithFaults(const std::string& dir, void (*configure)(FaultInjectionEnv&, uint64_t),
-                      uint64_t n) {
+Outcome RunWithFaults(const std::string& dir, const FaultPlan& plan) {
     Outcome outcome;
-    outcome.result = RunProgramInChild(
-        dir, {kPassword}, [&](FaultInjectionEnv& env) { configure(env, n); }, &outcome.operations);
+    outcome.result = RunProgramInChild(dir, {kPassword}, plan, &outcome.operations);
     return outcome;
 }
 
@@ -54,7 +52,7 @@ class SweepTest : public ::testing::Test {
   protected:
     void SetUp() override {
         WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
-        ::chmod(pristine.File("data").c_str(), 0644);
+        SetPermissionBits(pristine.File("data"), 0644);
         plain_ = Decipher(pristine.File("data"), kPassword);
         WriteFile(pristine.File("data.xml"), kOldDocument);
         WriteFile(pristine.File("_data"), kOlderBackup);
@@ -65,7 +63,7 @@ class SweepTest : public ::testing::Test {
     void Prepare(const std::string& dir) {
         for (const std::string& name : ListFolder(pristine.path())) {
             WriteFile(dir + "/" + name, ReadFile(pristine.File(name)));
-            ::chmod((dir + "/" + name).c_str(), 0644);
+            SetPermissionBits(dir + "/" + name, 0644);
         }
     }
 
@@ -126,16 +124,19 @@ class SweepTest : public ::testing::Test {
     }
 
     // Wherever the deciphered journal lies, only its owner may read it (the
-    // journal itself is readable by others here).
+    // journal itself is readable by others here). Windows has no permission
+    // bits to check.
     void ExpectDecipheredTextPrivate(const std::string& dir, const std::string& context) {
         for (const std::string& name : ListFolder(dir)) {
             const std::string path = dir + "/" + name;
-            struct stat st {};
-            if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            platform::FileKind kind;
+            const std::optional<unsigned> bits = PermissionBits(path);
+            if (!bits || !platform::Env::Real().GetFileKind(path, &kind).ok() ||
+                kind != platform::FileKind::kFile)
                 continue;
             const std::string bytes = ReadFile(path);
             if (bytes.size() >= 15 && plain_.compare(0, 15, bytes, 0, 15) == 0) {
-                EXPECT_EQ(0u, st.st_mode & 077u) << name << ": " << context;
+                EXPECT_EQ(0u, *bits & 077u) << name << ": " << context;
             }
         }
     }
@@ -160,8 +161,7 @@ class SweepTest : public ::testing::Test {
     uint64_t CountOperations() {
         TempDir dir;
         Prepare(dir.path());
-        Outcome clean = RunWithFaults(
-            dir.path(), [](FaultInjectionEnv&, uint64_t) {}, 0);
+        Outcome clean = RunWithFaults(dir.path(), FaultPlan());
         EXPECT_EQ("Done", clean.result.out) << clean.result.err;
         EXPECT_EQ(0, clean.result.exitStatus);
         EXPECT_GT(clean.operations, 20u);
@@ -180,8 +180,9 @@ TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
     for (uint64_t n = 1; n <= total; ++n) {
         TempDir dir;
         Prepare(dir.path());
-        Outcome outcome = RunWithFaults(
-            dir.path(), [](FaultInjectionEnv& env, uint64_t at) { env.FailAt(at); }, n);
+        FaultPlan plan;
+        plan.failAt = n;
+        Outcome outcome = RunWithFaults(dir.path(), plan);
         const std::string context = Describe(n, outcome);
         const ProcessResult& run = outcome.result;
         const bool succeeded = run.exitStatus == 0 && run.out == "Done";
@@ -226,8 +227,9 @@ TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
     for (uint64_t n = 1; n <= total; ++n) {
         TempDir dir;
         Prepare(dir.path());
-        Outcome outcome = RunWithFaults(
-            dir.path(), [](FaultInjectionEnv& env, uint64_t at) { env.CrashAfter(at); }, n);
+        FaultPlan plan;
+        plan.crashAfter = n;
+        Outcome outcome = RunWithFaults(dir.path(), plan);
         const std::string context = Describe(n, outcome);
         EXPECT_EQ(FaultInjectionEnv::kCrashExitStatus, outcome.result.exitStatus) << context;
         const bool plainData = Exists(dir.File("data")) && ReadFile(dir.File("data")) == plain_;

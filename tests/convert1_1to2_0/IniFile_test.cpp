@@ -1,12 +1,13 @@
 #include "convert1_1to2_0/IniFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/Env.h"
 #include "platform/FaultInjectionEnv.h"
+#include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using platform::Env;
@@ -225,11 +226,12 @@ TEST(IniFileTest, AnUnreadableValueEndsTheReadingAndKeepsWhatWasRead) {
 
 TEST(IniFileTest, AFileThatCannotBeReadLeavesTheDefaults) {
     TempDir dir;
-    ASSERT_EQ(0, ::mkdir(dir.File("ini").c_str(), 0777));
+    ASSERT_TRUE(platform::Env::Real().CreateDir(dir.File("ini")).ok());
     testing::internal::CaptureStderr();
     TIniFile ini(dir.path());
     EXPECT_EQ("Warning: cannot open \"" + dir.File("ini") +
-                  "\": Is a directory; the legacy settings keep their defaults\n",
+                  "\": " + testing_support::FolderAsFileText() +
+                  "; the legacy settings keep their defaults\n",
               testing::internal::GetCapturedStderr());
     EXPECT_EQ(kDefaultInts, ini.IntValues);
     EXPECT_EQ(kDefaultStrs, ini.StrValues);

@@ -46,7 +46,12 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         {{"pw "}, "pw", 2, wrong, ""},
         {{}, "pw", 2, wrong, "The journal is enciphered, or is no journal: give its password"},
         {{}, "/", 1, "", "is a folder, not a file\nThe journal was not converted.\n"},
-        {{"pw"}, "_", 1, "", "/_data\" is not a file; move it out of the way\nThe journal was not"},
+        {{"pw"},
+         "_",
+         1,
+         "",
+         std::string(1, platform::kPathSeparator) +
+             "_data\" is not a file; move it out of the way\nThe journal was not"},
     };
     for (const Invocation& c : cases) {
         SCOPED_TRACE((c.args.empty() ? "" : c.args[0]) + " " + c.password);

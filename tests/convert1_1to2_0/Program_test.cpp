@@ -1,8 +1,8 @@
 // The converter run as a user runs it: in a journal folder, with the password
 // as its argument and standard input closed.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -10,6 +10,7 @@
 #include "platform/PathText.h"
 #include "platform/XmlDom.h"
 #include "support/Journals.h"
+#include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -44,7 +45,7 @@ struct Document {
 };
 
 Document ReadDocument(const std::string& dir) {
-    auto xml = TXMLDocument::Create(platform::PathToWide(dir + "/data.xml"));
+    auto xml = TXMLDocument::Create(platform::PathToWide(platform::JoinPath(dir, "data.xml")));
     IXMLContentsTypePtr contents = BindContents(*xml);
     Document doc;
     auto clocks = contents->Get_Clocks();
@@ -411,27 +412,46 @@ TEST(MendedFaultTest, PasswordTypedAsUtf8OpensAJournalEncipheredInTheCodePage) {
     EXPECT_EQ(SampleFixture("plain"), Decipher(dir.File("data"), cp1251, CipherScheme::kBase));
 }
 
-TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
-    TempDir root;
-    std::string dir = root.path() + "/журнал снов";
-    for (int i = 0; i < 12; ++i)
-        dir += "/" + std::string(40, static_cast<char>('a' + i));
-    std::filesystem::create_directories(dir);
-    ASSERT_GT(dir.size(), 300u);
-    WriteFile(dir + "/data", SampleFixture("current"));
-    ProcessResult run = RunConverter(dir, {"dream"});
-    EXPECT_EQ("Done", run.out);
-    EXPECT_EQ(4u, ReadDocument(dir).dreams.size());
-}
-
-TEST(ConversionTest, APrivateJournalStaysPrivate) {
+// The lock of a run in progress, taken here as that run would take it: the
+// converter leaves the folder alone, and once the lock goes nothing of it
+// is left in the folder.
+TEST(ConversionTest, AFolderInUseByAnotherRunIsLeftAlone) {
     TempDir dir;
     WriteFile(dir.File("data"), SampleFixture("current"));
-    ::chmod(dir.File("data").c_str(), 0600);
-    ASSERT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
-    for (const char* name : {"data", "_data"}) {
-        struct stat st {};
-        ASSERT_EQ(0, ::stat(dir.File(name).c_str(), &st));
-        EXPECT_EQ(0600u, st.st_mode & 0777u) << name;
+    const auto before = Snapshot(dir.path());
+    {
+        std::unique_ptr<platform::FolderLock> lock;
+        bool busy = true;
+        ASSERT_TRUE(platform::Env::Real().LockDir(dir.path(), &lock, &busy).ok());
+        EXPECT_FALSE(busy);
+        ProcessResult run = RunConverter(dir.path(), {"dream"});
+        EXPECT_EQ(1, run.exitStatus);
+        EXPECT_NE(std::string::npos, run.err.find("another conversion is running in the folder"))
+            << run.err;
     }
+    EXPECT_EQ(before, Snapshot(dir.path()));
+    EXPECT_EQ("Done", RunConverter(dir.path(), {"dream"}).out);
+}
+
+// As long a folder as the system lets a program start in: past 260
+// characters on POSIX, just short of it on Windows, where the names of the
+// files in it then pass the plain API's limit.
+TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
+    TempDir root;
+    const size_t longest = std::min<size_t>(LongestCurrentFolder(), 320);
+    std::string dir = root.File("\xd0\xb6\xd1\x83\xd1\x80\xd0\xbd\xd0\xb0\xd0\xbb");  // "журнал"
+    MakeFolder(dir);
+    for (char letter = 'a'; dir.size() + 2 < longest; ++letter) {
+        dir = platform::JoinPath(
+            dir, std::string(std::min<size_t>(40, longest - dir.size() - 2), letter));
+        MakeFolder(dir);
+    }
+    ASSERT_GT(dir.size() + std::string("\\data.xml.tmp").size(), 260u);
+    ASSERT_TRUE(platform::WriteFileAtomically(platform::Env::Real(),
+                                              platform::JoinPath(dir, "data"),
+                                              SampleFixture("current"))
+                    .ok());
+    ProcessResult run = RunConverter(dir, {"dream"});
+    EXPECT_EQ("Done", run.out) << run.err;
+    EXPECT_EQ(4u, ReadDocument(dir).dreams.size());
 }

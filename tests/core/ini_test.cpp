@@ -1,13 +1,13 @@
 #include "core/ini.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <memory>
 
 #include "platform/Env.h"
 #include "platform/FaultInjectionEnv.h"
 #include "support/Journals.h"
+#include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using platform::Env;
@@ -234,12 +234,12 @@ TEST(TIniTest, AFolderThatCannotBeWrittenGivesWarningsAndTheDefaults) {
 
 TEST(TIniTest, AMissingFolderIsReportedWithTheSystemsReason) {
     TempDir dir;
-    const std::string path = dir.File("none/ini.txt");
+    const std::string path = platform::JoinPath(dir.File("none"), "ini.txt");
     testing::internal::CaptureStderr();
     { TIni ini(dir.File("none")); }
     EXPECT_EQ("Warning: settings file \"" + path +
                   "\" not saved: cannot create a temporary file for \"" + path +
-                  "\": No such file or directory\n",
+                  "\": " + testing_support::NoSuchFolderText() + "\n",
               testing::internal::GetCapturedStderr());
 }
 

@@ -1,12 +1,12 @@
 #include "platform/XmlDom.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "platform/Env.h"
 #include "platform/FaultInjectionEnv.h"
 #include "platform/PathText.h"
 #include "support/Journals.h"
+#include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 
 using testing_support::ReadFile;
@@ -26,7 +26,7 @@ std::shared_ptr<TXMLDocument> Doc(const std::string& text) {
 TEST(XmlDomTest, LoadingReportsTheFileAndTheReason) {
     TempDir dir;
     const std::string missing = dir.File("data.xml");
-    EXPECT_EQ("cannot open \"" + missing + "\": No such file or directory",
+    EXPECT_EQ("cannot open \"" + missing + "\": " + testing_support::NoSuchFileText(),
               ErrorOf<XmlError>([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
     WriteFile(missing, "<a>");
     EXPECT_EQ(missing + ":1: Premature end of data in tag a line 1",
@@ -43,10 +43,9 @@ TEST(XmlDomTest, LoadingReportsTheFileAndTheReason) {
 
 TEST(XmlDomTest, FoldersWithOddNamesWork) {
     TempDir dir;
-    const std::string folder =
-        dir.File("\xd0\xa1\xd0\xbd\xd1\x8b \xff\xfe");  // "Сны" + two stray bytes
-    ASSERT_EQ(0, ::mkdir(folder.c_str(), 0700));
-    const std::string path = folder + "/data.xml";
+    const std::string folder = dir.File("\xd0\xa1\xd0\xbd\xd1\x8b \xf0\x9f\x8c\x99");  // "Сны 🌙"
+    testing_support::MakeFolder(folder);
+    const std::string path = platform::JoinPath(folder, "data.xml");
     WriteFile(path, "<a>x</a>");
     auto doc = TXMLDocument::Create(platform::PathToWide(path));
     doc->Get_DocumentElement()->Set_Text(u"y");
@@ -71,7 +70,8 @@ TEST(XmlDomTest, SaveReplacesTheFileAtomicallyAndReportsFailure) {
     EXPECT_EQ("<a>old</a>", ReadFile(path));
     EXPECT_EQ(std::vector<std::string>{"data.xml"}, testing_support::ListFolder(dir.path()));
     const std::string elsewhere = dir.File("missing/data.xml");
-    EXPECT_EQ("cannot create a temporary file for \"" + elsewhere + "\": No such file or directory",
+    EXPECT_EQ("cannot create a temporary file for \"" + elsewhere +
+                  "\": " + testing_support::NoSuchFolderText(),
               ErrorOf<XmlError>([&] { doc->SaveToFile(platform::PathToWide(elsewhere)); }));
     doc->SaveToFile(platform::PathToWide(path));
     EXPECT_EQ("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<a>new</a>\r\n",

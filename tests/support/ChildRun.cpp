@@ -1,63 +1,107 @@
 #include "support/ChildRun.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "convert1_1to2_0/Program.h"
+#include "platform/ChildProcess.h"
+#include "platform/Env.h"
+#include "platform/FaultInjectionEnv.h"
 
 namespace testing_support {
+namespace {
+
+// The child's argument names a file with the plan and the arguments, so
+// that they need no quoting; its path travels as hex, which no code page
+// can spoil.
+const char kChildRunArgument[] = "--jc-child-run=";
+
+std::string ToHex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex.push_back(digits[c >> 4]);
+        hex.push_back(digits[c & 15]);
+    }
+    return hex;
+}
+
+// "<failAt> <failFromThenOn> <crashAfter> <readOnly> <count file> <arg>..."
+// with the texts in hex.
+std::string DescribeRun(const FaultPlan& plan, const std::string& countFile,
+                        const std::vector<std::string>& args) {
+    std::ostringstream out;
+    out << plan.failAt << ' ' << plan.failFromThenOn << ' ' << plan.crashAfter << ' '
+        << plan.readOnly << ' ' << ToHex(countFile);
+    for (const std::string& arg : args)
+        out << " x" << ToHex(arg);  // "x": an empty argument is a word too
+    return out.str();
+}
+
+}  // namespace
 
 ProcessResult RunProgramInChild(const std::string& dir, const std::vector<std::string>& args,
-                                const std::function<void(platform::FaultInjectionEnv&)>& configure,
-                                uint64_t* operations) {
-    TempDir capture;
-    std::cout.flush();
-    std::cerr.flush();
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int out = ::open(capture.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = ::open(capture.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::chdir(dir.c_str()) != 0)
-            ::_exit(127);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        platform::FaultInjectionEnv env(platform::Env::Real());
-        configure(env);
-        std::vector<const char*> argv = {"convert1_1to2_0"};
-        for (const std::string& arg : args)
-            argv.push_back(arg.c_str());
-        int status;
-        {
-            platform::ScopedEnv scoped(env);
-            std::istringstream in;
-            status =
-                RunProgram(static_cast<int>(argv.size()), argv.data(), in, std::cout, std::cerr);
-        }
-        std::cout.flush();
-        std::cerr.flush();
-        std::ofstream(capture.File("count")) << env.OperationCount();
-        ::_exit(status);
+                                const FaultPlan& plan, uint64_t* operations) {
+    TempDir scratch;
+    const std::string runFile = scratch.File("run");
+    WriteFile(runFile, DescribeRun(plan, scratch.File("count"), args));
+    std::string self;
+    const platform::Status status = platform::CurrentProgramPath(&self);
+    if (!status.ok()) {
+        ADD_FAILURE() << status.message();
+        return ProcessResult();
     }
-    ProcessResult result;
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
-        ADD_FAILURE() << "cannot run the program in a child process";
-        return result;
-    }
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(capture.File("out"));
-    result.err = ReadFile(capture.File("err"));
+    ProcessResult result = RunProcess(self, {kChildRunArgument + ToHex(runFile)}, dir);
     if (operations != nullptr) {
         *operations = 0;
-        std::ifstream(capture.File("count")) >> *operations;
+        if (Exists(scratch.File("count")))
+            std::istringstream(ReadFile(scratch.File("count"))) >> *operations;
     }
     return result;
+}
+
+bool IsChildRun(int argc, char** argv) {
+    return argc == 2 && std::string(argv[1]).rfind(kChildRunArgument, 0) == 0;
+}
+
+int RunChild(char** argv) {
+    platform::Env& real = platform::Env::Real();
+    std::string description;
+    const std::string runFile = FromHex(std::string(argv[1]).substr(sizeof kChildRunArgument - 1));
+    if (!platform::ReadWholeFile(real, runFile, &description).ok())
+        return 127;
+    std::istringstream in(description);
+    FaultPlan plan;
+    std::string countFile;
+    in >> plan.failAt >> plan.failFromThenOn >> plan.crashAfter >> plan.readOnly >> countFile;
+    countFile = FromHex(countFile);
+    std::vector<std::string> args;
+    for (std::string word; in >> word;)
+        args.push_back(FromHex(word.substr(1)));
+
+    platform::FaultInjectionEnv env(real);
+    if (plan.failAt != 0)
+        env.FailAt(plan.failAt, plan.failFromThenOn);
+    if (plan.crashAfter != 0)
+        env.CrashAfter(plan.crashAfter);
+    if (plan.readOnly)
+        env.MakeReadOnly();
+    std::vector<const char*> programArgv = {"convert1_1to2_0"};
+    for (const std::string& arg : args)
+        programArgv.push_back(arg.c_str());
+    int status;
+    {
+        platform::ScopedEnv scoped(env);
+        std::istringstream noInput;
+        status = RunProgram(static_cast<int>(programArgv.size()), programArgv.data(), noInput,
+                            std::cout, std::cerr);
+    }
+    std::cout.flush();
+    std::cerr.flush();
+    platform::WriteFileAtomically(real, countFile, std::to_string(env.OperationCount()));
+    return status;
 }
 
 }  // namespace testing_support

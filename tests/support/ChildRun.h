@@ -1,22 +1,35 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/FaultInjectionEnv.h"
 #include "support/TestSupport.h"
 
 namespace testing_support {
 
+// What the FaultInjectionEnv of a child run does (see FaultInjectionEnv.h).
+struct FaultPlan {
+    uint64_t failAt = 0;  // 0: no operation fails
+    bool failFromThenOn = false;
+    uint64_t crashAfter = 0;  // 0: the run is not stopped
+    bool readOnly = false;
+};
+
 // Runs the program's entry in a child process, in folder `dir`, with
 // standard input at its end and the file system seen through a
-// FaultInjectionEnv that `configure` sets up. A fatal check or a simulated
-// crash ends only the child. `operations` (when given) receives the number
-// of file-system operations of a run that returned.
+// FaultInjectionEnv that follows `plan`. A fatal check or a simulated crash
+// ends only the child. `operations` (when given) receives the number of
+// file-system operations of a run that returned.
+//
+// The child is this test program started again with a hidden argument, so
+// it works where a process cannot be forked.
 ProcessResult RunProgramInChild(const std::string& dir, const std::vector<std::string>& args,
-                                const std::function<void(platform::FaultInjectionEnv&)>& configure,
-                                uint64_t* operations = nullptr);
+                                const FaultPlan& plan, uint64_t* operations = nullptr);
+
+// The test program's entry calls this first: when its arguments ask for a
+// child run, it does the run and gives the exit status to end with.
+bool IsChildRun(int argc, char** argv);
+int RunChild(char** argv);
 
 }  // namespace testing_support

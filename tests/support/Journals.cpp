@@ -23,13 +23,14 @@ TRecord Record(float date, int clock, int place, int position, bool lucid, int c
 }
 
 void WritePlainJournal(const std::string& dir, const LegacyJournal& journal) {
-    WriteDataFile(dir + "/data", journal.places, journal.positions, journal.records);
+    WriteDataFile(platform::JoinPath(dir, "data"), journal.places, journal.positions,
+                  journal.records);
 }
 
 void WriteEncipheredJournal(const std::string& dir, const LegacyJournal& journal,
                             const std::string& password, CipherScheme scheme) {
     WritePlainJournal(dir, journal);
-    ASSERT_TRUE(EncryptFile(dir + "/data", password, scheme));
+    ASSERT_TRUE(EncryptFile(platform::JoinPath(dir, "data"), password, scheme));
 }
 
 std::string Decipher(const std::string& path, const std::string& password, CipherScheme scheme) {
@@ -43,8 +44,8 @@ std::string Decipher(const std::string& path, const std::string& password, Ciphe
 
 std::vector<std::string> ListFolder(const std::string& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(dir)))
+        names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
 }

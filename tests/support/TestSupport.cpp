@@ -1,25 +1,62 @@
 #include "support/TestSupport.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <functional>
+#include <map>
+#include <random>
+
+#include "platform/ChildProcess.h"
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
 
+namespace {
+
+const char kRunMark[] = "JC_TEST_RUN";
+
+// The folder names one test has taken so far, by test.
+std::map<std::string, int>& FoldersMade() {
+    static std::map<std::string, int> made;
+    return made;
+}
+
+}  // namespace
+
+void MarkTestRun() {
+    if (std::getenv(kRunMark) != nullptr)
+        return;  // a process a test started: the mark is its parent's
+    static std::string setting = std::string(kRunMark) + "=" +
+                                 std::to_string(std::random_device{}()) +
+                                 std::to_string(std::random_device{}());
+    ::putenv(&setting[0]);
+}
+
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "jc-test-XXXXXX").string();
-    char* made = ::mkdtemp(pattern.data());
-    if (made == nullptr)
-        std::abort();
-    path_ = made;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string testName =
+        test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() : "";
+    const char* mark = std::getenv(kRunMark);
+    const std::string prefix = "jc-test-" + std::string(mark != nullptr ? mark : "0") + "-" +
+                               std::to_string(std::hash<std::string>()(testName) % 1000000) + "-";
+    // A death test's process finds the folders the test had made; elsewhere
+    // a folder must be new (one left by an earlier death test is skipped).
+    const bool deathTestProcess = !GTEST_FLAG_GET(internal_run_death_test).empty();
+    const fs::path parent = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const fs::path candidate = parent / (prefix + std::to_string(FoldersMade()[testName]++));
+        std::error_code error;
+        if (fs::create_directory(candidate, error) ||
+            (deathTestProcess && fs::is_directory(candidate, error))) {
+            path_ = candidate.string();
+            return;
+        }
+    }
+    std::abort();
 }
 
 TempDir::~TempDir() {
@@ -42,38 +79,39 @@ ScopedCurrentDir::~ScopedCurrentDir() {
     fs::current_path(previous_);
 }
 
+namespace {
+
+// Standard output and error are in text mode where the platform has one:
+// each line ends in CR LF there, as the journal's home platform writes it.
+// The tests read "\n" either way, and a bare LF there is a fault.
+std::string FromConsoleText(const std::string& text, const std::string& stream) {
+    if (!JC_CONSOLE_TEXT_MODE)
+        return text;
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            ADD_FAILURE() << "a line of standard " << stream << " ends without CR: " << text;
+        lines.push_back(text[i]);
+    }
+    return lines;
+}
+
+}  // namespace
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& dir) {
     TempDir capture;
-    const std::string outPath = capture.File("out");
-    const std::string errPath = capture.File("err");
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int in = ::open("/dev/null", O_RDONLY);
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0)
-            ::_exit(127);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
     ProcessResult result;
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
-        ADD_FAILURE() << "cannot run " << program;
+    const platform::Status status = platform::RunChildProcess(
+        program, args, dir, capture.File("out"), capture.File("err"), &result.exitStatus);
+    if (!status.ok()) {
+        ADD_FAILURE() << status.message();
         return result;
     }
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
+    result.out = FromConsoleText(ReadFile(capture.File("out")), "output");
+    result.err = FromConsoleText(ReadFile(capture.File("err")), "error");
     return result;
 }
 
@@ -82,22 +120,26 @@ ProcessResult RunConverter(const std::string& dir, const std::vector<std::string
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read " << path;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
+    std::string contents;
+    const platform::Status status = platform::ReadWholeFile(platform::Env::Real(), path, &contents);
+    EXPECT_TRUE(status.ok()) << status.message();
+    return contents;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
+void MakeFolder(const std::string& path) {
+    const platform::Status status = platform::Env::Real().CreateDir(path);
+    ASSERT_TRUE(status.ok()) << status.message();
+}
+
 bool Exists(const std::string& path) {
     std::error_code ignored;
-    return fs::exists(fs::symlink_status(path, ignored));
+    return fs::exists(fs::symlink_status(fs::u8path(path), ignored));
 }
 
 std::string DataFile(const std::string& relative) {

@@ -3,10 +3,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/Env.h"
+
 namespace testing_support {
 
 // A fresh empty folder under the system's temporary folder, removed with
 // everything in it when the object goes.
+//
+// Where a death test runs in a new process that runs the test again from its
+// start (always on Windows), that process finds the folders the test had made
+// by then under the same names, so what it does is seen by the test's checks
+// afterwards. The names come from the test's name, the order of the folders
+// in the test and a mark of the whole run (see MarkTestRun).
 class TempDir {
   public:
     TempDir();
@@ -14,7 +22,8 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // A file in the folder, named as the program names it.
+    std::string File(const std::string& name) const { return platform::JoinPath(path_, name); }
 
   private:
     std::string path_;
@@ -30,6 +39,10 @@ class ScopedCurrentDir {
     std::string previous_;
 };
 
+// Called once by the test program's entry: gives the run the mark that the
+// processes it starts inherit.
+void MarkTestRun();
+
 struct ProcessResult {
     int exitStatus = -1;  // the exit code, or 128 + signal
     std::string out;
@@ -43,8 +56,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // The converter built with these tests.
 ProcessResult RunConverter(const std::string& dir, const std::vector<std::string>& args = {});
 
+// Paths are UTF-8. Reading and making folders go through the real Env, so
+// they work at any length; writing makes a file as any program would.
 std::string ReadFile(const std::string& path);  // fails the test when unreadable
 void WriteFile(const std::string& path, const std::string& bytes);
+void MakeFolder(const std::string& path);
 bool Exists(const std::string& path);
 std::string DataFile(const std::string& relative);  // a file under tests/data
 std::string FromHex(const std::string& hex);

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Runs the tests of the Windows build under Wine (64-bit, headless, quiet):
+#   scripts/test-windows.sh [BUILD_DIR] [ctest arguments...]
+# BUILD_DIR is the one scripts/build-windows.sh filled (default: build-windows/).
+# Wine keeps its own Windows folder in BUILD_DIR/wine (see windows/wine-env.sh).
+#
+# Then the program on a console, as a user has it: Ctrl-C while it works
+# puts the journal back as it was. `script` gives Wine a terminal, which Wine
+# makes the program's console.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${1:-$root/build-windows}")
+shift || true
+
+source "$root/scripts/windows/wine-env.sh"
+wine_env
+tests=0
+# Wine, busy, now and then fails to start a test program at all (it ends at
+# once, having printed nothing); a test that fails gets a second start.
+in_windows_locale ctest --test-dir "$build/project" --output-on-failure -j2 \
+    --repeat until-pass:2 "$@" || tests=$?
+
+# --- the program on a console ---------------------------------------------
+
+# The words the console showed (it draws them with control sequences).
+shown() {
+    sed 's/\x1b\[K\x1b\[1C/ /g; s/\x1b\[[0-9;?]*[A-Za-z]//g' "$1"
+}
+
+# Waits until the console of the run recorded in $1 has shown $2.
+wait_for() {
+    for ((i = 0; i < 600; ++i)); do
+        shown "$1" 2>/dev/null | grep -q "$2" && return
+        sleep 0.1
+    done
+}
+
+# Runs the converter in folder $1 with the arguments $2 on a console that
+# script(1) gives Wine, typing what comes on standard input; records the
+# console in $1.out and gives the exit status in $status.
+on_console() {
+    local dir=$1 args=$2
+    status=0
+    (cd "$dir" && in_windows_locale timeout 120 \
+        script -qfec "wine '$build/project/convert1_1to2_0.exe' $args" /dev/null) \
+        >"$dir.out" 2>&1 || status=$?
+}
+
+# Double-clicked: no password given, so the program asks for it, reads it
+# without showing it, converts, and waits for Enter before its window closes.
+# The folder's name shows as it is in what the program says.
+prompt_check() {
+    local dir=$build/prompt-журнал failed=0
+    rm -rf "$dir" "$dir.out"
+    mkdir -p "$dir"
+    cp "$root/tests/data/cipher/journals/sample/plain/data" "$dir/data"
+    chmod u+w "$dir/data"
+    # "Zx9q", a password that nothing else the program shows can contain.
+    (cd "$dir" && in_windows_locale wine "$build/project/tests/journal_cipher.exe" \
+        encipher data 5a783971 current)
+    on_console "$dir" "" < <(
+        wait_for "$dir.out" "Password:"
+        printf 'Zx9q\r'
+        wait_for "$dir.out" "Done"
+        printf '\r'
+        sleep 2
+    )
+    [[ $status == 0 ]] || { echo "exit status $status, not 0" && failed=1; }
+    shown "$dir.out" | grep -q "Done" || { echo "no \"Done\"" && failed=1; }
+    ! shown "$dir.out" | grep -q "Zx9q" || { echo "the password was shown" && failed=1; }
+    [[ -f $dir/data.xml ]] || { echo "no data.xml" && failed=1; }
+    shown "$dir.out" | grep -q 'prompt-журнал\\data.xml' || { echo "the folder's name is garbled" && failed=1; }
+    report "the password asked for on the console of a double-clicked .exe" "$dir"
+}
+
+# Ctrl-C while the run has the journal deciphered in its working copy puts
+# the journal back as it was found.
+interrupt_check() {
+    local dir=$build/interrupt failed=0
+    rm -rf "$dir" "$dir.out"
+    mkdir -p "$dir"
+    # A journal large enough that a run takes some seconds, enciphered with "pw".
+    awk -v n=150000 'BEGIN {
+        printf "%d\002PLACE\003home\002POSITION\003back\002RECORD\003", n
+        for (i = 0; i < n; i++)
+            printf "%d.5\0011\0011\0011\0010\0013\001A dream, number %d, with [OC]a lucid part[/OC].\002",
+                39000 + i % 3000, i
+    }' >"$dir/data"
+    (cd "$dir" && in_windows_locale wine "$build/project/tests/journal_cipher.exe" \
+        encipher data 7077 current)
+    cp "$dir/data" "$dir.journal"
+    on_console "$dir" pw < <(
+        for ((i = 0; i < 600; ++i)); do
+            [[ -e $dir/dataX ]] && break
+            sleep 0.1
+        done
+        printf '\003'
+        sleep 3
+        printf '\r' # for a program that waits before its window closes
+        sleep 2
+    )
+    [[ $status == 130 ]] || { echo "exit status $status, not 130" && failed=1; }
+    shown "$dir.out" | grep -q "interrupted by Ctrl-C" || { echo "no word of the interrupt" && failed=1; }
+    cmp -s "$dir/data" "$dir.journal" || { echo "data is not the journal as it was" && failed=1; }
+    [[ $(ls -A "$dir") == data ]] || { echo "left in the folder: $(ls -A "$dir")" && failed=1; }
+    rm -f "$dir.journal"
+    report "Ctrl-C during a run puts the journal back as it was" "$dir"
+}
+
+report() {
+    if ((failed)); then
+        echo "FAILED under Wine: $1; the console showed:"
+        shown "$2.out"
+        return 1
+    fi
+    echo "passed under Wine: $1"
+    rm -rf "$2" "$2.out"
+}
+
+console=0
+prompt_check || console=1
+interrupt_check || console=1
+((tests == 0 && console == 0))
