@@ -15,8 +15,7 @@
 namespace {
 
 const char* const kSchemeNames[] = {"current", "base", "early"};
-const CipherScheme kSchemes[] = {CipherScheme::kCurrent, CipherScheme::kBase,
-                                 CipherScheme::kEarly};
+const CipherScheme kSchemes[] = {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly};
 
 bool FromHex(const std::string& hex, std::string* bytes) {
     if (hex.size() % 2 != 0)
