@@ -12,18 +12,9 @@ using platform::Md5Digest;
 using platform::Rc2Cbc;
 
 using testing_support::FromHex;
+using testing_support::ToHex;
 
 namespace {
-
-std::string ToHex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex.push_back(digits[c >> 4]);
-        hex.push_back(digits[c & 15]);
-    }
-    return hex;
-}
 
 std::string Md5Hex(const std::string& data) {
     Md5Digest digest{};

@@ -18,16 +18,6 @@ namespace {
 // can spoil.
 const char kChildRunArgument[] = "--jc-child-run=";
 
-std::string ToHex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex.push_back(digits[c >> 4]);
-        hex.push_back(digits[c & 15]);
-    }
-    return hex;
-}
-
 // "<failAt> <failFromThenOn> <crashAfter> <readOnly> <count file> <arg>..."
 // with the texts in hex.
 std::string DescribeRun(const FaultPlan& plan, const std::string& countFile,

@@ -146,6 +146,16 @@ std::string DataFile(const std::string& relative) {
     return std::string(JC_TEST_DATA_DIR) + "/" + relative;
 }
 
+std::string ToHex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex.push_back(digits[c >> 4]);
+        hex.push_back(digits[c & 15]);
+    }
+    return hex;
+}
+
 std::string FromHex(const std::string& hex) {
     std::string bytes;
     for (size_t i = 0; i + 1 < hex.size(); i += 2)

@@ -64,6 +64,7 @@ void MakeFolder(const std::string& path);
 bool Exists(const std::string& path);
 std::string DataFile(const std::string& relative);  // a file under tests/data
 std::string FromHex(const std::string& hex);
+std::string ToHex(const std::string& bytes);  // lower-case digits
 
 // The text of the `Error` that `f` throws, or "(no error)".
 template <class Error, class F>
