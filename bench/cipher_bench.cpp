@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "convert1_1to2_0/FileUtils.h"
-#include "platform/Env.h"
-#include "platform/Rc2Cipher.h"
+#include "platform/os/Env.h"
+#include "platform/crypto/Rc2Cipher.h"
 
 namespace {
 

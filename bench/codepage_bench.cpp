@@ -14,8 +14,8 @@
 #include "JournalGenerator.h"
 #include "convert1_1to2_0/CodePageCheck.h"
 #include "convert1_1to2_0/DataFile.h"
-#include "platform/CodePage.h"
-#include "platform/Cp1251.h"
+#include "platform/text/CodePage.h"
+#include "platform/text/Cp1251.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "core/DocumentTemplate.h"
 #include "core/DreamBinding.h"
-#include "platform/Env.h"
-#include "platform/PathText.h"
+#include "platform/os/Env.h"
+#include "platform/text/PathText.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/dream.h"
-#include "platform/Env.h"
+#include "platform/os/Env.h"
 
 namespace {
 

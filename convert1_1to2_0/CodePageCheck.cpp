@@ -1,6 +1,6 @@
 #include "convert1_1to2_0/CodePageCheck.h"
 
-#include "platform/Utf16.h"
+#include "platform/text/Utf16.h"
 
 namespace {
 

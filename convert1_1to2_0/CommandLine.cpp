@@ -1,6 +1,6 @@
 #include "convert1_1to2_0/CommandLine.h"
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 const char kUsageLine[] = "convert1_1to2_0 [--help | --version] | [--codepage=N] [--] [PASSWORD]";
 

@@ -13,12 +13,12 @@
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/dream.h"
-#include "platform/CodePage.h"
-#include "platform/ComponentModel.h"
-#include "platform/Env.h"
-#include "platform/Fatal.h"
-#include "platform/Interrupt.h"
-#include "platform/Numbers.h"
+#include "platform/text/CodePage.h"
+#include "platform/xml/ComponentModel.h"
+#include "platform/os/Env.h"
+#include "platform/os/Fatal.h"
+#include "platform/os/Interrupt.h"
+#include "platform/text/Numbers.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <iostream>
 
-#include "platform/BufferedIO.h"
-#include "platform/Env.h"
-#include "platform/Numbers.h"
-#include "platform/TextMode.h"
+#include "platform/os/BufferedIO.h"
+#include "platform/os/Env.h"
+#include "platform/text/Numbers.h"
+#include "platform/text/TextMode.h"
 
 namespace {
 const char kFieldEnd = '\x01';

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "convert1_1to2_0/LeftoverWorkingCopy.h"
-#include "platform/BufferedIO.h"
-#include "platform/Password.h"
-#include "platform/TextMode.h"
+#include "platform/os/BufferedIO.h"
+#include "platform/text/Password.h"
+#include "platform/text/TextMode.h"
 
 using platform::Env;
 using platform::FileKind;

@@ -10,8 +10,8 @@
 #include "convert1_1to2_0/DataFile.h"
 #include "convert1_1to2_0/FileUtils.h"
 #include "convert1_1to2_0/IniFile.h"
-#include "platform/Env.h"
-#include "platform/Fatal.h"
+#include "platform/os/Env.h"
+#include "platform/os/Fatal.h"
 
 // The legacy journal store: the data file "data" in the current folder, with
 // its backups "_data" (as found at the start of the latest run) and "__data"

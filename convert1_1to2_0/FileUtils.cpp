@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Env.h"
-#include "platform/Interrupt.h"
-#include "platform/Rc2Cipher.h"
+#include "platform/os/Env.h"
+#include "platform/os/Interrupt.h"
+#include "platform/crypto/Rc2Cipher.h"
 
 using platform::CipherDirection;
 using platform::Env;

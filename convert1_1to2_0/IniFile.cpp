@@ -5,8 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "platform/Env.h"
-#include "platform/TextMode.h"
+#include "platform/os/Env.h"
+#include "platform/text/TextMode.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Env.h"
+#include "platform/os/Env.h"
 
 // The journal folder (the current folder) while a run works in it. One run
 // at a time: a second one would take the first one's working files for an

@@ -5,7 +5,7 @@
 #include "convert1_1to2_0/DataFile.h"
 #include "convert1_1to2_0/FileUtils.h"
 #include "convert1_1to2_0/NumberedName.h"
-#include "platform/Env.h"
+#include "platform/os/Env.h"
 
 using platform::Env;
 using platform::FileKind;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Env.h"
+#include "platform/os/Env.h"
 
 // Names that are never reused: base + suffix, then base + ".1" + suffix,
 // base + ".2" + suffix, and so on ("data.xml.bak", "data.xml.1.bak", ...).

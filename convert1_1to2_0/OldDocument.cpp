@@ -4,8 +4,8 @@
 
 #include "convert1_1to2_0/NumberedName.h"
 #include "core/DocumentTemplate.h"
-#include "platform/Env.h"
-#include "platform/TextMode.h"
+#include "platform/os/Env.h"
+#include "platform/text/TextMode.h"
 
 using platform::Env;
 using platform::FileKind;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Fatal.h"
+#include "platform/os/Fatal.h"
 
 // The document a run finds in "data.xml" is the user's: the newer release may
 // have been writing in it since an earlier conversion. It is never

@@ -7,9 +7,9 @@
 
 #include "convert1_1to2_0/CommandLine.h"
 #include "convert1_1to2_0/ConvertJournal.h"
-#include "platform/Console.h"
-#include "platform/Interrupt.h"
-#include "platform/Locale.h"
+#include "platform/os/Console.h"
+#include "platform/os/Interrupt.h"
+#include "platform/os/Locale.h"
 
 namespace {
 

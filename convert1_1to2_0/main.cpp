@@ -1,7 +1,7 @@
 #include <iostream>
 
 #include "convert1_1to2_0/Program.h"
-#include "platform/Console.h"
+#include "platform/os/Console.h"
 
 int main(int argc, char** argv) {
     platform::ConsoleSession session;

@@ -1,8 +1,8 @@
 #include "core/DocumentTemplate.h"
 
 #include "core/StringTable.h"
-#include "platform/Env.h"
-#include "platform/TextMode.h"
+#include "platform/os/Env.h"
+#include "platform/text/TextMode.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/XmlDom.h"
+#include "platform/xml/XmlDom.h"
 
 class IXMLContentsType;
 class IXMLClocksType;

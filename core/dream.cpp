@@ -4,9 +4,9 @@
 #include "core/ExchangeOrder.h"
 #include "core/Tracing.h"
 #include "core/ini.h"
-#include "platform/Env.h"
-#include "platform/Fatal.h"
-#include "platform/PathText.h"
+#include "platform/os/Env.h"
+#include "platform/os/Fatal.h"
+#include "platform/text/PathText.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/DreamBinding.h"
-#include "platform/XmlDom.h"
+#include "platform/xml/XmlDom.h"
 
 class DreamEngine;
 class TIni;

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "core/Tracing.h"
-#include "platform/Env.h"
-#include "platform/TextMode.h"
+#include "platform/os/Env.h"
+#include "platform/text/TextMode.h"
 
 namespace {
 

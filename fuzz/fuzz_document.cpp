@@ -2,8 +2,8 @@
 // list and every field of every dream.
 #include "FuzzFolder.h"
 #include "core/DreamBinding.h"
-#include "platform/PathText.h"
-#include "platform/XmlDom.h"
+#include "platform/text/PathText.h"
+#include "platform/xml/XmlDom.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Writes platform/CodePageTables.cpp: the upper halves (bytes 0x80..0xFF) of
+# Writes platform/text/CodePageTables.cpp: the upper halves (bytes 0x80..0xFF) of
 # the Windows single-byte code pages a legacy journal may be written in, as
 # glibc's iconv widens them. Run it again only to regenerate the file:
-#   scripts/make-codepage-tables.sh > platform/CodePageTables.cpp
+#   scripts/make-codepage-tables.sh > platform/text/CodePageTables.cpp
 #
 # Each byte is converted on its own, so converters that compose a letter with
 # a following accent (1255, 1258) give the one character the byte stands for.
@@ -45,7 +45,7 @@ cat <<EOF
 // do not edit. Each byte 0x80..0xFF was converted on its own with
 // "iconv -f CP<page> -t UTF-16BE"; a byte iconv refused is marked with its
 // own number (U+0080..U+00FF), which is how it widens.
-#include "platform/CodePageTables.h"
+#include "platform/text/CodePageTables.h"
 
 namespace platform {
 

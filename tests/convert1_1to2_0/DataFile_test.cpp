@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Numbers.h"
+#include "platform/text/Numbers.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 

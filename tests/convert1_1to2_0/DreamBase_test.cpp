@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/FaultInjectionEnv.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 

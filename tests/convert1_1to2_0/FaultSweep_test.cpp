@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "core/DreamBinding.h"
-#include "platform/FaultInjectionEnv.h"
-#include "platform/PathText.h"
-#include "platform/XmlDom.h"
+#include "support/FaultInjectionEnv.h"
+#include "platform/text/PathText.h"
+#include "platform/xml/XmlDom.h"
 #include "support/ChildRun.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/Fatal.h"
-#include "platform/FaultInjectionEnv.h"
+#include "platform/os/Fatal.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"

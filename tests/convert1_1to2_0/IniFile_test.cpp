@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/Env.h"
-#include "platform/FaultInjectionEnv.h"
+#include "platform/os/Env.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"
 

@@ -8,8 +8,8 @@
 #include "convert1_1to2_0/ConvertJournal.h"
 #include "convert1_1to2_0/FileUtils.h"
 #include "core/DreamBinding.h"
-#include "platform/Numbers.h"
-#include "platform/PathText.h"
+#include "platform/text/Numbers.h"
+#include "platform/text/PathText.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 

@@ -7,8 +7,8 @@
 #include <map>
 
 #include "core/DreamBinding.h"
-#include "platform/PathText.h"
-#include "platform/XmlDom.h"
+#include "platform/text/PathText.h"
+#include "platform/xml/XmlDom.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"

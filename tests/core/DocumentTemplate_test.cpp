@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/Env.h"
-#include "platform/FaultInjectionEnv.h"
+#include "platform/os/Env.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/TestSupport.h"
 
 using testing_support::ReadFile;

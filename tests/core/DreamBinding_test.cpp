@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/DocumentTemplate.h"
-#include "platform/Numbers.h"
-#include "platform/PathText.h"
+#include "platform/text/Numbers.h"
+#include "platform/text/PathText.h"
 #include "support/TestSupport.h"
 
 using testing_support::ReadFile;

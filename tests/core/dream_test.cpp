@@ -5,9 +5,9 @@
 #include <random>
 #include <utility>
 
-#include "platform/Env.h"
-#include "platform/Fatal.h"
-#include "platform/FaultInjectionEnv.h"
+#include "platform/os/Env.h"
+#include "platform/os/Fatal.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/TestSupport.h"
 
 using platform::Env;

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "platform/Env.h"
-#include "platform/FaultInjectionEnv.h"
+#include "platform/os/Env.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "convert1_1to2_0/Program.h"
-#include "platform/ChildProcess.h"
-#include "platform/Env.h"
-#include "platform/FaultInjectionEnv.h"
+#include "support/ChildProcess.h"
+#include "platform/os/Env.h"
+#include "support/FaultInjectionEnv.h"
 
 namespace testing_support {
 namespace {

@@ -9,7 +9,7 @@
 #include <map>
 #include <random>
 
-#include "platform/ChildProcess.h"
+#include "support/ChildProcess.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Env.h"
+#include "platform/os/Env.h"
 
 namespace testing_support {
 

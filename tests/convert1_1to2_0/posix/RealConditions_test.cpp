@@ -14,7 +14,7 @@
 #include <map>
 #include <thread>
 
-#include "platform/Env.h"
+#include "platform/os/Env.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/windows/WindowsText.h"
+#include "platform/os/windows/WindowsText.h"
 #include "support/SystemFacts.h"
 
 namespace testing_support {

@@ -1,0 +1,235 @@
+// MD5 and RC2-CBC from the Windows cryptographic service (CryptoAPI), the
+// same service that enciphered the journals in the first place.
+#include <windows.h>  // with the CryptoAPI
+
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "platform/crypto/Rc2Cipher.h"
+#include "platform/os/windows/WindowsText.h"
+
+namespace platform {
+namespace {
+
+const char kUnavailable[] = "the RC2 cipher is not available: ";
+
+// The RC2 keys the service takes as they are.
+constexpr size_t kShortestKey = 6;
+constexpr size_t kLongestKey = 16;
+
+// The service's words for the last failure of the call named `what`.
+Status CallFailed(const std::string& what) {
+    const DWORD code = GetLastError();
+    return Status::Error(what + " failed (" + WindowsErrorText(code) + ")");
+}
+
+class HashHandle {
+  public:
+    HashHandle() = default;
+    ~HashHandle() {
+        if (handle_ != 0)
+            CryptDestroyHash(handle_);
+    }
+    HashHandle(const HashHandle&) = delete;
+    HashHandle& operator=(const HashHandle&) = delete;
+    HCRYPTHASH* out() { return &handle_; }
+    HCRYPTHASH get() const { return handle_; }
+
+  private:
+    HCRYPTHASH handle_ = 0;
+};
+
+// What a key blob of the PLAINTEXTKEYBLOB kind holds: the raw key bytes,
+// taken as they are (deriving a key from a hash cannot express every scheme).
+struct PlainKeyBlob {
+    BLOBHEADER header;
+    DWORD size;
+    BYTE key[kLongestKey];
+};
+
+}  // namespace
+
+struct CryptoLibrary::Handles {
+    HCRYPTPROV provider = 0;
+    ~Handles() {
+        if (provider != 0)
+            CryptReleaseContext(provider, 0);
+    }
+};
+
+// The enhanced provider offers RC2 keys of up to 128 bits; a verify-only
+// context needs no key container, so nothing is written to the user's
+// profile. `modulesDirectory` means nothing here: the service is part of
+// the system.
+CryptoLibrary::CryptoLibrary(const std::string& /*modulesDirectory*/) : handles_(new Handles) {
+    if (!CryptAcquireContextW(&handles_->provider, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL,
+                              CRYPT_VERIFYCONTEXT)) {
+        handles_->provider = 0;
+        status_ = Status::Error(kUnavailable + CallFailed("CryptAcquireContext").message());
+    }
+}
+
+CryptoLibrary::~CryptoLibrary() = default;
+
+CryptoLibrary& CryptoLibrary::Instance() {
+    static CryptoLibrary library;
+    return library;
+}
+
+Status Md5(CryptoLibrary& library, std::string_view data, Md5Digest* digest) {
+    if (!library.status().ok())
+        return library.status();
+    HashHandle hash;
+    if (!CryptCreateHash(library.handles_->provider, CALG_MD5, 0, 0, hash.out()))
+        return CallFailed("cannot compute MD5: CryptCreateHash");
+    const BYTE* p = reinterpret_cast<const BYTE*>(data.data());
+    size_t left = data.size();
+    do {  // an empty text is hashed too: its digest is that of nothing
+        const DWORD n = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+        if (!CryptHashData(hash.get(), p, n, 0))
+            return CallFailed("cannot compute MD5: CryptHashData");
+        p += n;
+        left -= n;
+    } while (left > 0);
+    DWORD size = static_cast<DWORD>(digest->size());
+    if (!CryptGetHashParam(hash.get(), HP_HASHVAL, digest->data(), &size, 0) ||
+        size != digest->size()) {
+        return CallFailed("cannot compute MD5: CryptGetHashParam");
+    }
+    return Status::OK();
+}
+
+// The service enciphers whole blocks except in the final call, so a partial
+// block waits in `pending` for the next Update. Deciphering also keeps the
+// last whole block back: the final call must have it to check and strip the
+// padding, and a final call with no data at all is refused here rather than
+// made (some versions of the service fail badly on it).
+struct Rc2Cbc::Context {
+    HCRYPTKEY key = 0;
+    CipherDirection direction = CipherDirection::kEncipher;
+    std::vector<BYTE> pending;
+    ~Context() {
+        if (key != 0)
+            CryptDestroyKey(key);
+    }
+};
+
+Rc2Cbc::Rc2Cbc(std::unique_ptr<Context> context) : context_(std::move(context)) {}
+Rc2Cbc::~Rc2Cbc() = default;
+
+Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiveBits,
+                      std::string_view iv, CipherDirection direction,
+                      std::unique_ptr<Rc2Cbc>* cipher) {
+    if (!library.status().ok())
+        return library.status();
+    if (key.empty() || key.size() > 128 || effectiveBits < 1 || effectiveBits > 1024 ||
+        iv.size() != kBlockSize) {
+        return Status::Error("cannot set up RC2: key, effective bits or IV out of range");
+    }
+    // The service takes RC2 keys of 40 to 128 bits, and gives a key of 40
+    // bits 11 zero bytes of salt (whatever the flags say), which would make
+    // it another key than the one asked for.
+    if (key.size() < kShortestKey || key.size() > kLongestKey) {
+        return Status::Error("cannot set up RC2: the Windows cryptographic service takes keys of " +
+                             std::to_string(kShortestKey) + " to " + std::to_string(kLongestKey) +
+                             " bytes only, not " + std::to_string(key.size()));
+    }
+    PlainKeyBlob blob{};
+    blob.header.bType = PLAINTEXTKEYBLOB;
+    blob.header.bVersion = CUR_BLOB_VERSION;
+    blob.header.aiKeyAlg = CALG_RC2;
+    blob.size = static_cast<DWORD>(key.size());
+    std::memcpy(blob.key, key.data(), key.size());
+    auto context = std::make_unique<Context>();
+    context->direction = direction;
+    const DWORD blobSize = static_cast<DWORD>(offsetof(PlainKeyBlob, key) + key.size());
+    const BOOL imported =
+        CryptImportKey(library.handles_->provider, reinterpret_cast<const BYTE*>(&blob), blobSize,
+                       0, 0, &context->key);
+    SecureZeroMemory(&blob, sizeof blob);
+    if (!imported) {
+        context->key = 0;
+        return CallFailed("cannot set up RC2: CryptImportKey");
+    }
+    // The key schedule is made again with the effective length; CBC and
+    // PKCS#5 padding are the service's defaults for a block cipher, and are
+    // set all the same, so nothing here depends on a default.
+    DWORD bits = static_cast<DWORD>(effectiveBits);
+    DWORD mode = CRYPT_MODE_CBC;
+    DWORD padding = PKCS5_PADDING;
+    if (!CryptSetKeyParam(context->key, KP_EFFECTIVE_KEYLEN, reinterpret_cast<BYTE*>(&bits), 0))
+        return CallFailed("cannot set up RC2: setting the effective key length");
+    if (!CryptSetKeyParam(context->key, KP_MODE, reinterpret_cast<BYTE*>(&mode), 0) ||
+        !CryptSetKeyParam(context->key, KP_PADDING, reinterpret_cast<BYTE*>(&padding), 0) ||
+        !CryptSetKeyParam(context->key, KP_IV,
+                          reinterpret_cast<BYTE*>(const_cast<char*>(iv.data())), 0)) {
+        return CallFailed("cannot set up RC2: CryptSetKeyParam");
+    }
+    cipher->reset(new Rc2Cbc(std::move(context)));
+    return Status::OK();
+}
+
+Status Rc2Cbc::Update(const void* in, size_t n, void* out, size_t* written) {
+    *written = 0;
+    if (n > static_cast<size_t>(INT_MAX) - kBlockSize)
+        return Status::Error("RC2: too many bytes in one step");
+    Context& c = *context_;
+    const size_t total = c.pending.size() + n;
+    // Whole blocks only; when deciphering, at least one byte stays behind,
+    // so the last block is left for Final.
+    size_t now = total / kBlockSize * kBlockSize;
+    if (c.direction == CipherDirection::kDecipher && now == total && now > 0)
+        now -= kBlockSize;
+    BYTE* o = static_cast<BYTE*>(out);
+    const BYTE* i = static_cast<const BYTE*>(in);
+    if (now > 0) {
+        const size_t fromPending = c.pending.size();  // never more than `now`
+        std::memcpy(o, c.pending.data(), fromPending);
+        std::memcpy(o + fromPending, i, now - fromPending);
+        c.pending.assign(i + (now - fromPending), i + n);
+        DWORD length = static_cast<DWORD>(now);
+        const BOOL done =
+            c.direction == CipherDirection::kEncipher
+                ? CryptEncrypt(c.key, 0, FALSE, 0, o, &length, static_cast<DWORD>(now))
+                : CryptDecrypt(c.key, 0, FALSE, 0, o, &length);
+        if (!done)
+            return CallFailed("RC2");
+        *written = length;
+    } else {
+        c.pending.insert(c.pending.end(), i, i + n);
+    }
+    return Status::OK();
+}
+
+Status Rc2Cbc::Final(void* out, size_t* written) {
+    *written = 0;
+    Context& c = *context_;
+    BYTE* o = static_cast<BYTE*>(out);
+    if (c.direction == CipherDirection::kEncipher) {
+        // The final call pads to a whole block, out of no data too.
+        BYTE block[2 * kBlockSize];
+        DWORD length = static_cast<DWORD>(c.pending.size());
+        std::memcpy(block, c.pending.data(), c.pending.size());
+        c.pending.clear();
+        if (!CryptEncrypt(c.key, 0, TRUE, 0, block, &length, sizeof block) || length > kBlockSize)
+            return CallFailed("RC2");
+        std::memcpy(o, block, length);
+        *written = length;
+        return Status::OK();
+    }
+    const bool wholeBlock = c.pending.size() == kBlockSize;
+    BYTE block[kBlockSize];
+    DWORD length = static_cast<DWORD>(c.pending.size());
+    if (wholeBlock)
+        std::memcpy(block, c.pending.data(), kBlockSize);
+    c.pending.clear();
+    if (!wholeBlock || !CryptDecrypt(c.key, 0, TRUE, 0, block, &length))
+        return Status::Error("the data is not a whole RC2 stream with valid padding");
+    std::memcpy(o, block, length);
+    *written = length;
+    return Status::OK();
+}
+
+}  // namespace platform

@@ -1,0 +1,155 @@
+// The console on a POSIX terminal.
+#include "platform/os/Console.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace platform {
+namespace {
+
+// The terminal the password is read from: the controlling terminal, or
+// standard input when that is a terminal and there is no controlling one
+// (a session started without one).
+class Terminal {
+  public:
+    Terminal() {
+        fd_ = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+        owned_ = fd_ >= 0;
+        if (!owned_ && ::isatty(STDIN_FILENO))
+            fd_ = STDIN_FILENO;
+    }
+    ~Terminal() {
+        if (owned_)
+            ::close(fd_);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    int fd() const { return fd_; }
+
+    // Standard input opened for reading only takes no prompt; standard error
+    // goes to the same terminal in practice.
+    int PromptFd() const { return owned_ ? fd_ : STDERR_FILENO; }
+
+  private:
+    int fd_ = -1;
+    bool owned_ = false;
+};
+
+// Echo off while alive; the terminal is put back as it was on every way out.
+class EchoOff {
+  public:
+    explicit EchoOff(int fd) : fd_(fd) {
+        if (::tcgetattr(fd_, &saved_) != 0) {
+            error_ = errno;
+            return;
+        }
+        struct termios quiet = saved_;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
+        quiet.c_lflag |= ICANON;
+        // Whatever was typed before the prompt appeared was typed in the
+        // open: it is not taken as the password.
+        if (::tcsetattr(fd_, TCSAFLUSH, &quiet) != 0)
+            error_ = errno;
+        else
+            active_ = true;
+    }
+    ~EchoOff() {
+        if (!active_)
+            return;
+        while (::tcsetattr(fd_, TCSANOW, &saved_) != 0 && errno == EINTR) {
+        }
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+
+    int error() const { return error_; }
+
+  private:
+    int fd_;
+    struct termios saved_ {};
+    bool active_ = false;
+    int error_ = 0;
+};
+
+Status TerminalError(const char* what, int err) {
+    return Status::Error(std::string(what) + " the terminal: " + std::strerror(err));
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+ConsoleSession::ConsoleSession() = default;
+ConsoleSession::~ConsoleSession() = default;
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    // The terminal hands the arguments over in its own encoding, UTF-8 in
+    // practice; they are taken as they come.
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+bool StandardInputIsTerminal() {
+    return ::isatty(STDIN_FILENO) != 0;
+}
+
+Status ReadHiddenLine(const std::string& prompt, std::string* line) {
+    line->clear();
+    Terminal terminal;
+    if (terminal.fd() < 0)
+        return Status::Error("no terminal to ask on");
+    EchoOff echoOff(terminal.fd());
+    if (echoOff.error() != 0)
+        return TerminalError("cannot turn echo off on", echoOff.error());
+    if (!WriteAll(terminal.PromptFd(), prompt))
+        return TerminalError("cannot write to", errno);
+    Status status;
+    for (;;) {
+        char c;
+        const ssize_t n = ::read(terminal.fd(), &c, 1);
+        if (n < 0) {
+            // An interrupt ends the wait: whoever caught the signal decides
+            // what happens next.
+            status = errno == EINTR ? Status::Error("interrupted while reading the password")
+                                    : TerminalError("cannot read from", errno);
+            break;
+        }
+        if (n == 0) {
+            if (line->empty())
+                status = Status::Error("end of input before the password");
+            break;
+        }
+        if (c == '\n')
+            break;
+        line->push_back(c);
+    }
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    // The Enter the user typed was not echoed: end the prompt's line.
+    WriteAll(terminal.PromptFd(), "\n");
+    if (!status.ok())
+        line->clear();
+    return status;
+}
+
+bool OwnsConsoleWindow() {
+    // A terminal window outlives the programs run in it.
+    return false;
+}
+
+}  // namespace platform
