@@ -71,7 +71,9 @@ void GenerateLegacyJournal(const std::string& dir, size_t records, const std::st
         }
     }
     const std::string path = platform::JoinPath(dir, "data");
-    WriteDataFile(path, places, positions, journal);
+    std::unique_ptr<platform::Folder> folder;
+    platform::ThrowIfFailed(platform::Env::Real().OpenFolder(dir, &folder));
+    WriteDataFile(*folder, "data", places, positions, journal);
     if (!password.empty() && !EncryptFile(path, password))
         throw std::runtime_error("cannot encipher " + path);
 }

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "convert1_1to2_0/FileUtils.h"
-#include "platform/os/Env.h"
 #include "platform/crypto/Rc2Cipher.h"
+#include "platform/os/Env.h"
 
 namespace {
 
@@ -43,9 +43,16 @@ class Pattern {
 
 constexpr size_t kPiece = 1 << 20;
 
+std::unique_ptr<platform::Folder> FolderOfFile(const std::string& path) {
+    std::unique_ptr<platform::Folder> folder;
+    platform::Env::Real().OpenFolder(platform::FolderOf(path), &folder);
+    return folder;
+}
+
 bool WritePattern(const std::string& path, size_t megabytes) {
+    std::unique_ptr<platform::Folder> folder = FolderOfFile(path);
     std::unique_ptr<platform::WritableFile> file;
-    if (!platform::Env::Real().CreateNew(path, &file).ok())
+    if (!folder || !folder->CreateNew(platform::NameOf(path), &file).ok())
         return false;
     Pattern pattern;
     std::vector<char> piece(kPiece);
@@ -58,8 +65,9 @@ bool WritePattern(const std::string& path, size_t megabytes) {
 }
 
 bool MatchesPattern(const std::string& path, size_t megabytes) {
+    std::unique_ptr<platform::Folder> folder = FolderOfFile(path);
     std::unique_ptr<platform::ReadableFile> file;
-    if (!platform::Env::Real().OpenForRead(path, &file).ok())
+    if (!folder || !folder->OpenForRead(platform::NameOf(path), &file).ok())
         return false;
     Pattern pattern;
     std::vector<char> expected(kPiece), got(kPiece);
@@ -103,7 +111,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (keep)
-        platform::CopyWholeFile(platform::Env::Real(), file, file + ".plain");
+        platform::CopyWholeFile(*FolderOfFile(file), "data", "data.plain");
     const long baseline = PeakRssKiB();
 
     auto start = std::chrono::steady_clock::now();
@@ -111,7 +119,7 @@ int main(int argc, char** argv) {
     const double encipherSeconds = Seconds(start);
     const long afterEncipher = PeakRssKiB();
     if (keep)
-        platform::CopyWholeFile(platform::Env::Real(), file, file + ".ours");
+        platform::CopyWholeFile(*FolderOfFile(file), "data", "data.ours");
 
     start = std::chrono::steady_clock::now();
     CipherScheme scheme = CipherScheme::kEarly;
@@ -144,7 +152,7 @@ int main(int argc, char** argv) {
             " && cmp %s.ours %s.openssl\n",
             hex.c_str(), file.c_str(), file.c_str(), file.c_str(), file.c_str());
     } else {
-        platform::Env::Real().RemoveFile(file);
+        FolderOfFile(file)->RemoveFile("data");
         rmdir(folder.c_str());
     }
     return enciphered && intact ? 0 : 1;

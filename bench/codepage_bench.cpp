@@ -45,7 +45,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> places, positions;
     std::vector<TRecord> records;
     QuietReporter reporter;
-    ReadDataFile(dir + "/data", reporter, &stated, &places, &positions, &records);
+    {
+        std::unique_ptr<platform::Folder> folder;
+        if (!platform::Env::Real().OpenFolder(dir, &folder).ok())
+            return 1;
+        ReadDataFile(*folder, "data", reporter, &stated, &places, &positions, &records);
+    }
     std::filesystem::remove_all(dir);
 
     size_t bytes = 0;

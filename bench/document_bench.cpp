@@ -50,7 +50,10 @@ int main(int argc, char** argv) {
     const std::string path = platform::JoinPath(folder, "data.xml");
     const std::u16string widePath = platform::PathToWide(path);
     try {
-        const platform::Status written = WriteDocumentTemplate(path);
+        std::unique_ptr<platform::Folder> open;
+        platform::Status written = platform::Env::Real().OpenFolder(folder, &open);
+        if (written.ok())
+            written = WriteDocumentTemplate(*open, "data.xml");
         if (!written.ok()) {
             std::fprintf(stderr, "%s\n", written.message().c_str());
             return 1;
@@ -117,7 +120,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (argc <= 2) {
-        platform::Env::Current().RemoveFile(path);
+        std::remove(path.c_str());
         rmdir(folder.c_str());
     }
     return 0;

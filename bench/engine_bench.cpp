@@ -46,17 +46,17 @@ bool Run(const char* name, const std::vector<double>& dts) {
     if (!Check(::mkdtemp(pattern) != nullptr, "cannot make a folder"))
         return false;
     const std::string folder = pattern;
-    platform::Env& env = platform::Env::Real();
-    if (!Check(platform::WriteFileAtomically(env, folder + "/data.xml", MakeJournal(dts)).ok(),
-               "cannot write the journal") ||
-        !Check(::chdir(folder.c_str()) == 0, "cannot enter the folder"))
+    std::unique_ptr<platform::Folder> open;
+    if (!Check(platform::Env::Real().OpenFolder(folder, &open).ok(), "cannot open the folder") ||
+        !Check(platform::WriteFileAtomically(*open, "data.xml", MakeJournal(dts)).ok(),
+               "cannot write the journal"))
         return false;
 
     bool ok = true;
     const auto start = std::chrono::steady_clock::now();
     {
         QuietReporter reporter;
-        DreamEngine engine(true, reporter);
+        DreamEngine engine(*open, true, reporter);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ok = Check(engine.DreamCount() == static_cast<int>(dts.size()), "dreams lost");
@@ -68,9 +68,9 @@ bool Run(const char* name, const std::vector<double>& dts) {
         }
         std::printf("%-38s %7zu dreams  open %.3f s\n", name, dts.size(), seconds);
     }
-    env.RemoveFile(folder + "/data.xml");
-    env.RemoveFile(folder + "/ini.txt");
-    ok = Check(::chdir("/") == 0 && ::rmdir(folder.c_str()) == 0, "cannot clean up") && ok;
+    open->RemoveFile("data.xml");
+    open->RemoveFile("ini.txt");
+    ok = Check(::rmdir(folder.c_str()) == 0, "cannot clean up") && ok;
     return ok;
 }
 

@@ -103,23 +103,24 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
     platform::InterruptHandling interrupts;
     ConversionReport report;
     platform::InitializeComponentModel();
-    JournalFolder folder;
+    JournalFolder folder(reporter);
     folder.RemoveLeftoverTemporaries();
-    OldDocument::RecoverInterruptedRun(folder.path(), reporter);
+    OldDocument::RecoverInterruptedRun(folder.files(), reporter);
 
     TDreamBase::Options legacyOptions;
     legacyOptions.password = options.password;
     legacyOptions.codePage = options.codePage;
     legacyOptions.askPassword = options.askPassword;
     std::unique_ptr<TDreamBase> legacy;
-    const platform::Status opened = TDreamBase::Open(legacyOptions, reporter, &legacy);
+    const platform::Status opened =
+        TDreamBase::Open(folder.files(), legacyOptions, reporter, &legacy);
     if (opened.Is(platform::StatusCode::kWrongKey))
         return report;
     platform::ThrowIfFailed(opened);
     report.opened = true;
 
-    OldDocument oldDocument(legacy->GetFolder(), reporter);
-    auto engine = std::make_unique<DreamEngine>(true, reporter);
+    OldDocument oldDocument(folder.files(), reporter);
+    auto engine = std::make_unique<DreamEngine>(folder.files(), true, reporter);
     CarryFontSettings(*legacy->GetSettings(), engine->GetSettings(), reporter);
     // Only a code page the user did not name is in doubt.
     CodePageCheck codePageCheck;
@@ -127,13 +128,11 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
     try {
         CopyJournal(*engine, *legacy, options.codePage, checkCodePage ? &codePageCheck : nullptr,
                     &report);
-        report.documentPath = platform::JoinPath(engine->GetFolder(), journal_files::kDocument);
 
         // The legacy store goes first: it writes the data file back and
         // enciphers it; then the old document takes its backup name.
         legacy->Close();
         oldDocument.Keep();
-        report.setAsidePath = oldDocument.keptAs();
     } catch (...) {
         engine->DiscardSettings();  // a failed run writes no settings
         throw;
@@ -141,7 +140,12 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
 
     // The conversion is complete and stays so: what follows only moves the
     // backups on and makes the settings and the folder durable. A failure
-    // here is reported as such, never undone.
+    // here is reported as such, never undone; a signal is held until the
+    // run has finished.
+    platform::HoldInterrupts();
+    report.documentPath = folder.files().PathOf(journal_files::kDocument);
+    if (!oldDocument.keptAs().empty())
+        report.setAsidePath = folder.files().PathOf(oldDocument.keptAs());
     try {
         legacy->RotateBackups();
         legacy->CreateSettingsFileIfMissing();
@@ -151,6 +155,7 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
         legacy.reset();
         engine.reset();  // writes the settings
         folder.Sync();
+        folder.SayIfMoved();
     } catch (const platform::Error& error) {
         report.unfinished = error.status();
     } catch (const std::exception& error) {

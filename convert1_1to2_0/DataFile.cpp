@@ -117,12 +117,13 @@ bool LooksLikePlainJournal(const std::string& head) {
     return digits > 0 && text.find("PLACE") != std::string::npos;
 }
 
-void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
+void WriteDataFile(platform::Folder& folder, const std::string& name,
+                   const std::vector<std::string>& places,
                    const std::vector<std::string>& positions, const std::vector<TRecord>& records,
                    char decimalSeparator) {
     if (decimalSeparator == 0)
         decimalSeparator = platform::DecimalSeparator();
-    platform::AtomicFileWriter out(platform::Env::Current(), path);
+    platform::AtomicFileWriter out(folder, name);
     std::string text = std::to_string(records.size()) + kItemEnd + "PLACE" + kSectionEnd;
     for (const std::string& place : places)
         text += place + kItemEnd;
@@ -141,11 +142,13 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
     out.Commit();
 }
 
-void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
-                  std::vector<std::string>* places, std::vector<std::string>* positions,
-                  std::vector<TRecord>* records, char* decimalSeparator) {
+void ReadDataFile(platform::Folder& folder, const std::string& name, platform::Reporter& reporter,
+                  int32_t* statedCount, std::vector<std::string>* places,
+                  std::vector<std::string>* positions, std::vector<TRecord>* records,
+                  char* decimalSeparator) {
     char separator = 0;
-    platform::BufferedReader in(platform::Env::Current(), path);
+    platform::BufferedReader in(folder, name);
+    const std::string path = folder.PathOf(name);
     Token token = ReadToken(in);
     if (!platform::ParseInt32(token.text, statedCount))
         throw platform::Error(platform::Status::Make(platform::StatusCode::kCorrupt,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Reporter.h"
+#include "platform/os/Env.h"
 
 // One dream record of the legacy journal.
 struct TRecord {
@@ -37,14 +38,16 @@ bool LooksLikePlainJournal(const std::string& head);
 // of the first readable date that has one, or 0 when none has (whole numbers
 // only, or no records). A file that mixes both is taken as written with the
 // first: each date reads the same, and an edited journal ends up with one.
-void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
-                  std::vector<std::string>* places, std::vector<std::string>* positions,
-                  std::vector<TRecord>* records, char* decimalSeparator = nullptr);
+void ReadDataFile(platform::Folder& folder, const std::string& name, platform::Reporter& reporter,
+                  int32_t* statedCount, std::vector<std::string>* places,
+                  std::vector<std::string>* positions, std::vector<TRecord>* records,
+                  char* decimalSeparator = nullptr);
 
 // Writes a plain data file in text mode (every LF stored as CR LF), through a
 // temporary file, so the file is never seen half written. Dates are written
 // with `decimalSeparator`, or the user's (platform::DecimalSeparator()) when
 // it is 0. Throws platform::Error.
-void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
+void WriteDataFile(platform::Folder& folder, const std::string& name,
+                   const std::vector<std::string>& places,
                    const std::vector<std::string>& positions, const std::vector<TRecord>& records,
                    char decimalSeparator = 0);

@@ -11,6 +11,7 @@
 
 using platform::Env;
 using platform::FileKind;
+using platform::Folder;
 using platform::Quoted;
 using platform::Status;
 using platform::StatusCode;
@@ -20,18 +21,11 @@ namespace {
 
 const char* const kSource = "convert1_1to2_0/DreamBase";
 
-bool IsEmptyFile(const std::string& path) {
-    platform::BufferedReader in(Env::Current(), path);
+bool IsEmptyFile(Folder& folder, const std::string& name) {
+    platform::BufferedReader in(folder, name);
     const bool empty = in.Get() < 0;
     in.Close();
     return empty;
-}
-
-// The journal's own permissions, narrowed to its owner: what a file holding
-// the deciphered journal gets.
-platform::FileOwnership Private(platform::FileOwnership ownership) {
-    ownership.mode &= 0700;
-    return ownership;
 }
 
 // A legacy journal that is not fit to be converted: the text names the file
@@ -40,23 +34,33 @@ platform::FileOwnership Private(platform::FileOwnership ownership) {
     throw platform::Error(Status::Make(code, "data file " + Quoted(path) + problem, path));
 }
 
-}  // namespace
-
-TDreamBase::TDreamBase(const Options& options, platform::Reporter& reporter)
-    : password(options.password),
-      codePage_(options.codePage),
-      askPassword_(options.askPassword),
-      reporter_(reporter) {
-    ThrowIfFailed(Env::Current().GetCurrentDir(&folder));
-    DATA_F_NAME = platform::JoinPath(folder, journal_files::kDataFile);
-    RESERV_1 = platform::JoinPath(folder, journal_files::kNewestBackup);
-    RESERV_2 = platform::JoinPath(folder, journal_files::kOlderBackup);
-    workingCopy_ = platform::JoinPath(folder, journal_files::kWorkingCopy);
+// Where the link `target` points to nothing: the target is looked up, not
+// opened, and only to say so.
+bool PointsToNothing(const std::string& target) {
+    std::unique_ptr<Folder> folder;
+    FileKind kind;
+    const Status opened = Env::Current().OpenFolder(platform::FolderOf(target), &folder);
+    return opened.Is(StatusCode::kNotFound) ||
+           (opened.ok() && folder->GetFileKind(platform::NameOf(target), &kind).ok() &&
+            kind == FileKind::kMissing);
 }
 
-Status TDreamBase::Open(const Options& options, platform::Reporter& reporter,
+}  // namespace
+
+TDreamBase::TDreamBase(Folder& folder, const Options& options, platform::Reporter& reporter)
+    : folder_(folder),
+      DATA_F_NAME(journal_files::kDataFile),
+      RESERV_1(journal_files::kNewestBackup),
+      RESERV_2(journal_files::kOlderBackup),
+      workingCopy_(journal_files::kWorkingCopy),
+      password(options.password),
+      codePage_(options.codePage),
+      askPassword_(options.askPassword),
+      reporter_(reporter) {}
+
+Status TDreamBase::Open(Folder& folder, const Options& options, platform::Reporter& reporter,
                         std::unique_ptr<TDreamBase>* base) {
-    std::unique_ptr<TDreamBase> opening(new TDreamBase(options, reporter));
+    std::unique_ptr<TDreamBase> opening(new TDreamBase(folder, options, reporter));
     // Whatever ends the run from here on first puts the data file back,
     // even a fatal check; a failure that throws does it in the destructor.
     TDreamBase* self = opening.get();
@@ -67,21 +71,22 @@ Status TDreamBase::Open(const Options& options, platform::Reporter& reporter,
     return status;
 }
 
-Status TDreamBase::WrongPassword() {
+Status TDreamBase::WrongPassword(const std::string& why) {
     reporter_.Output("Wrong password!\n");
+    if (!why.empty())
+        reporter_.Note(why);
     recovery_.reset();
     Restore();  // the data file is untouched; only the working copy goes
-    return Status::Make(StatusCode::kWrongKey,
-                        "the password does not open the journal in " + Quoted(DATA_F_NAME));
+    return Status::Make(StatusCode::kWrongKey, "the password does not open the journal in " +
+                                                   Quoted(folder_.PathOf(DATA_F_NAME)));
 }
 
 Status TDreamBase::OpenJournal() {
-    Env& env = Env::Current();
     std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
 
     ExamineDataFile();
     LeftoverResolution leftover =
-        ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings, reporter_);
+        ResolveLeftoverWorkingCopy(folder_, DATA_F_NAME, workingCopy_, spellings, reporter_);
     if (leftover.outcome == LeftoverOutcome::kWrongPassword && password.empty() && askPassword_) {
         // Telling what an interrupted run left needs the journal's password.
         std::string typed;
@@ -89,11 +94,12 @@ Status TDreamBase::OpenJournal() {
         if (ask(&typed)) {
             password = typed;
             spellings = platform::PasswordSpellings(typed, codePage_);
-            leftover = ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings, reporter_);
+            leftover = ResolveLeftoverWorkingCopy(folder_, DATA_F_NAME, workingCopy_, spellings,
+                                                  reporter_);
         }
     }
     if (leftover.outcome == LeftoverOutcome::kWrongPassword)
-        return WrongPassword();
+        return WrongPassword(leftover.why);
 
     if (ExamineDataFile() == FileKind::kMissing) {
         RefuseWithoutJournal();
@@ -102,63 +108,60 @@ Status TDreamBase::OpenJournal() {
     } else {
         // An empty data file is no journal. Converting it would write an
         // empty journal over it and rotate the good copy out of the backups.
-        if (IsEmptyFile(DATA_F_NAME))
-            Unfit(StatusCode::kCorrupt, DATA_F_NAME,
+        if (IsEmptyFile(folder_, DATA_F_NAME))
+            Unfit(StatusCode::kCorrupt, folder_.PathOf(DATA_F_NAME),
                   " is empty; the backups \"_data\" and \"__data\" may hold the journal");
         // The backups must be able to move on at the end, or the run would
         // convert the journal and then fail.
         for (const std::string& backup : {RESERV_1, RESERV_2}) {
             FileKind backupKind;
-            ThrowIfFailed(env.GetFileKind(backup, &backupKind));
-            if (backupKind == FileKind::kDirectory || backupKind == FileKind::kOther)
+            ThrowIfFailed(folder_.GetFileKind(backup, &backupKind));
+            if (backupKind == FileKind::kDirectory || backupKind == FileKind::kOther) {
+                const std::string path = folder_.PathOf(backup);
                 throw platform::Error(Status::Make(
                     StatusCode::kExists,
-                    "the backup " + Quoted(backup) + " is not a file; move it out of the way",
-                    backup));
+                    "the backup " + Quoted(path) + " is not a file; move it out of the way", path));
+            }
         }
-        ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
+        ThrowIfFailed(folder_.GetOwnership(DATA_F_NAME, &ownership_));
         // The copy is new, so private; an enciphered one may be as readable
-        // as the journal itself, and is put back with the journal's rights.
+        // as the journal itself (its access control list included), and is
+        // put back with the journal's rights.
         Enter(State::kCopied);
-        ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_));
+        ThrowIfFailed(platform::CopyWholeFile(folder_, DATA_F_NAME, workingCopy_));
         if (!IsPlainFile(DATA_F_NAME))
-            ThrowIfFailed(env.SetOwnership(workingCopy_, ownership_));
+            ThrowIfFailed(platform::KeepOwnership(folder_, workingCopy_, ownership_));
         if (!GainAccess(spellings))
             return WrongPassword();
         Load();
     }
-    iniFile = std::make_unique<TIniFile>(folder, reporter_);
+    iniFile = std::make_unique<TIniFile>(folder_, reporter_);
     return Status::OK();
 }
 
 FileKind TDreamBase::ExamineDataFile() {
-    Env& env = Env::Current();
     FileKind kind;
-    ThrowIfFailed(env.GetFileKind(DATA_F_NAME, &kind));
+    ThrowIfFailed(folder_.GetFileKind(DATA_F_NAME, &kind));
+    const std::string path = folder_.PathOf(DATA_F_NAME);
     switch (kind) {
         case FileKind::kMissing:
         case FileKind::kFile:
             return kind;
         case FileKind::kDirectory:
-            Unfit(StatusCode::kExists, DATA_F_NAME, " is a folder, not a file");
+            Unfit(StatusCode::kExists, path, " is a folder, not a file");
         case FileKind::kOther:
-            Unfit(StatusCode::kExists, DATA_F_NAME, " is not a regular file");
+            Unfit(StatusCode::kExists, path, " is not a regular file");
         case FileKind::kLink:
             break;
     }
     // Converting through a link would leave the journal it points at in its
     // old form while the link gave way to a new file here.
     std::string target;
-    ThrowIfFailed(env.ReadLink(DATA_F_NAME, &target));
-    FileKind targetKind = FileKind::kMissing;
-    std::unique_ptr<platform::ReadableFile> probe;
-    const bool dangling = !env.OpenForRead(DATA_F_NAME, &probe).ok() &&
-                          env.GetFileKind(target, &targetKind).ok() &&
-                          targetKind == FileKind::kMissing;
-    if (dangling)
-        Unfit(StatusCode::kNotFound, DATA_F_NAME,
+    ThrowIfFailed(folder_.ReadLink(DATA_F_NAME, &target));
+    if (PointsToNothing(target))
+        Unfit(StatusCode::kNotFound, path,
               " is a link to " + Quoted(target) + ", which does not exist");
-    Unfit(StatusCode::kNotSupported, DATA_F_NAME,
+    Unfit(StatusCode::kNotSupported, path,
           " is a link to " + Quoted(target) +
               "; convert the journal in its own folder, or put the file itself in place of the "
               "link");
@@ -168,7 +171,7 @@ void TDreamBase::RefuseWithoutJournal() {
     // Run in the wrong folder, or after the journal was lost: a backup may
     // hold it, and a new empty journal must not push it out of the rotation.
     std::vector<std::string> names;
-    ThrowIfFailed(Env::Current().ListDir(folder, &names));
+    ThrowIfFailed(folder_.List(&names));
     std::vector<std::string> copies;
     for (const std::string& name : names) {
         if (name == journal_files::kNewestBackup || name == journal_files::kOlderBackup ||
@@ -181,11 +184,12 @@ void TDreamBase::RefuseWithoutJournal() {
     std::string list;
     for (const std::string& copy : copies)
         list += (list.empty() ? "" : ", ") + copy;
+    const std::string path = folder_.PathOf(DATA_F_NAME);
     throw platform::Error(Status::Make(
         StatusCode::kNotFound,
-        "there is no data file " + Quoted(DATA_F_NAME) + ", but there are copies of a journal: " +
-            list + "; copy one of them to " + Quoted(DATA_F_NAME) + " to convert it",
-        DATA_F_NAME));
+        "there is no data file " + Quoted(path) + ", but there are copies of a journal: " + list +
+            "; copy one of them to " + Quoted(path) + " to convert it",
+        path));
 }
 
 TDreamBase::~TDreamBase() {
@@ -196,18 +200,20 @@ TDreamBase::~TDreamBase() {
 }
 
 bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
-    Env& env = Env::Current();
     if (password.empty() && IsPlainFile(DATA_F_NAME)) {
-        // Plain already; while the run has it open, it is its owner's alone.
+        // Plain already; while the run has it open, it is its owner's alone
+        // (as far as the file system keeps permissions: it was as readable
+        // before).
         Enter(State::kNarrowed);
-        ThrowIfFailed(env.SetOwnership(DATA_F_NAME, Private(ownership_)));
+        ThrowIfFailed(platform::KeepOwnership(folder_, DATA_F_NAME, platform::Private(ownership_)));
         return true;
     }
     auto isJournal = [this](const std::string& plain) { return IsPlainFile(plain); };
     for (const std::string& spelling : spellings) {
         Enter(State::kDeciphered);  // deciphering replaces the data file
-        if (DecryptFile(DATA_F_NAME, spelling, isJournal, &scheme_)) {
+        if (DecryptFile(folder_, DATA_F_NAME, spelling, isJournal, &scheme_)) {
             password = spelling;
+            SayIfNotPrivate();
             return true;
         }
         Enter(State::kCopied);  // a wrong key left the data file as it was
@@ -221,8 +227,25 @@ bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
     return GainAccess(platform::PasswordSpellings(typed, codePage_));
 }
 
+// The deciphered journal is made private; a file system that keeps no
+// permissions (FAT, exFAT, NTFS as Linux mounts them) leaves it as readable
+// as everything else there, and the user must know that.
+void TDreamBase::SayIfNotPrivate() {
+    platform::FileOwnership now;
+    ThrowIfFailed(folder_.GetOwnership(DATA_F_NAME, &now));
+    if (privacyTold_ || platform::IsPrivate(now))
+        return;
+    privacyTold_ = true;
+    reporter_.Note("the file system of the folder " + Quoted(folder_.Location()) +
+                   " cannot make a file private: while the run lasts, the deciphered journal in " +
+                   Quoted(folder_.PathOf(DATA_F_NAME)) +
+                   " is readable by whoever can read the folder, and so is " +
+                   Quoted(folder_.PathOf(journal_files::kDocument)) +
+                   ", which holds the journal in the clear, after the run");
+}
+
 bool TDreamBase::IsPlainFile(const std::string& fileName) const {
-    platform::BufferedReader in(Env::Current(), fileName);
+    platform::BufferedReader in(folder_, fileName);
     std::string head;
     for (int c; head.size() < 15 && (c = in.Get()) >= 0;)
         head.push_back(static_cast<char>(c));
@@ -271,21 +294,20 @@ void TDreamBase::RotateBackups() {
     }
     if (state_ != State::kClosed)
         return;
-    Env& env = Env::Current();
     auto fail = [&](const Status& status) {
         throw platform::Error(status.Adding(
             "the journal was converted and its data file enciphered again, but the backups "
             "\"_data\" and \"__data\" did not move on"));
     };
     FileKind kind;
-    Status status = env.GetFileKind(RESERV_1, &kind);
+    Status status = folder_.GetFileKind(RESERV_1, &kind);
     if (status.ok() && kind == FileKind::kFile)
-        status = env.RenameFile(RESERV_1, RESERV_2);
+        status = folder_.RenameFile(RESERV_1, RESERV_2);
     if (!status.ok())
         fail(status);
     // The journal as this run found it becomes the newest backup, keeping its
     // own ownership and permissions.
-    status = env.RenameFile(workingCopy_, RESERV_1);
+    status = folder_.RenameFile(workingCopy_, RESERV_1);
     if (!status.ok())
         fail(status);
     Enter(State::kSettled);
@@ -297,7 +319,6 @@ void TDreamBase::CreateSettingsFileIfMissing() {
 }
 
 void TDreamBase::Restore() {
-    Env& env = Env::Current();
     Status status;
     switch (state_) {
         case State::kClean:
@@ -308,23 +329,27 @@ void TDreamBase::Restore() {
             // There was no journal: the one being written goes again, lest it
             // stay plain and refuse the password for ever after.
             FileKind kind;
-            status = env.GetFileKind(DATA_F_NAME, &kind);
+            status = folder_.GetFileKind(DATA_F_NAME, &kind);
             if (status.ok() && kind == FileKind::kFile)
-                status = env.RemoveFile(DATA_F_NAME);
+                status = folder_.RemoveFile(DATA_F_NAME);
             break;
         }
         case State::kCopied:
         case State::kNarrowed:
-            status = env.RemoveFile(workingCopy_);
+            status = folder_.RemoveFile(workingCopy_);
             if (status.ok() && state_ == State::kNarrowed)
-                status = env.SetOwnership(DATA_F_NAME, ownership_);
+                status = platform::KeepOwnership(folder_, DATA_F_NAME, ownership_);
             break;
         case State::kDeciphered:
         case State::kClosed:
             // Replaced in one step: the journal is never missing.
-            status = env.RenameFile(workingCopy_, DATA_F_NAME);
+            status = folder_.RenameFile(workingCopy_, DATA_F_NAME);
             if (status.ok())
-                status = env.SetOwnership(DATA_F_NAME, ownership_);
+                status = platform::KeepOwnership(folder_, DATA_F_NAME, ownership_);
+            // A data file that could not be replaced (an immutable one) may
+            // never have been changed: then only the copy goes.
+            else if (IsWorkingCopyOfData())
+                status = folder_.RemoveFile(workingCopy_);
             break;
     }
     if (status.ok()) {
@@ -335,16 +360,26 @@ void TDreamBase::Restore() {
     // Advice only for what the folder holds now.
     FileKind kind;
     if ((state_ == State::kDeciphered || state_ == State::kClosed) &&
-        env.GetFileKind(workingCopy_, &kind).ok() && kind == FileKind::kFile)
-        reporter_.Line("The journal as it was found is kept in " + Quoted(workingCopy_) +
-                       ": rename it to " + Quoted(DATA_F_NAME) + " to recover it.");
+        folder_.GetFileKind(workingCopy_, &kind).ok() && kind == FileKind::kFile &&
+        !IsWorkingCopyOfData())
+        reporter_.Line("The journal as it was found is kept in " +
+                       Quoted(folder_.PathOf(workingCopy_)) + ": rename it to " +
+                       Quoted(folder_.PathOf(DATA_F_NAME)) + " to recover it.");
+}
+
+// True when the data file holds the very bytes of the working copy: the
+// journal as found.
+bool TDreamBase::IsWorkingCopyOfData() {
+    std::string copy, data;
+    return platform::ReadWholeFile(folder_, workingCopy_, &copy).ok() &&
+           platform::ReadWholeFile(folder_, DATA_F_NAME, &data).ok() && copy == data;
 }
 
 void TDreamBase::Load() {
-    ReadDataFile(DATA_F_NAME, reporter_, &recordCount, &places, &positions, &records,
+    ReadDataFile(folder_, DATA_F_NAME, reporter_, &recordCount, &places, &positions, &records,
                  &decimalSeparator_);
     if (static_cast<int64_t>(records.size()) != recordCount)
-        reporter_.Warning("data file " + Quoted(DATA_F_NAME) + " states " +
+        reporter_.Warning("data file " + Quoted(folder_.PathOf(DATA_F_NAME)) + " states " +
                           std::to_string(recordCount) + " records but holds " +
                           std::to_string(records.size()) + "; all " +
                           std::to_string(records.size()) + " are converted");
@@ -361,21 +396,21 @@ void TDreamBase::Save() {
         position = platform::FromTextMode(position);
     // The dates go back with the separator they were found with, so an
     // unchanged journal comes back byte for byte under any locale.
-    WriteDataFile(DATA_F_NAME, places, positions, records, decimalSeparator_);
+    WriteDataFile(folder_, DATA_F_NAME, places, positions, records, decimalSeparator_);
 }
 
 void TDreamBase::Close() {
     if (!iniFile || IsClosed())
         return;
-    Env& env = Env::Current();
     const bool created = state_ == State::kClean;
     Enter(created ? State::kCreating : State::kDeciphered);
     Save();
-    EncryptFile(DATA_F_NAME, password, scheme_);  // failures throw
-    // The enciphered journal gets its own ownership and permissions back. A
-    // new one keeps those of a new file: its folder's owner's, and private.
+    EncryptFile(folder_, DATA_F_NAME, password, scheme_);  // failures throw
+    // The enciphered journal gets its own ownership, permissions and access
+    // control list back. A new one keeps those of a new file: its folder's
+    // owner's, and private.
     if (ownership_.known)
-        ThrowIfFailed(env.SetOwnership(DATA_F_NAME, ownership_));
+        ThrowIfFailed(platform::KeepOwnership(folder_, DATA_F_NAME, ownership_));
     Enter(created ? State::kClosedNew : State::kClosed);
 }
 

@@ -14,7 +14,7 @@
 #include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
 
-// The legacy journal store: the data file "data" in the current folder, with
+// The legacy journal store: the data file "data" in the journal folder, with
 // its backups "_data" (as found at the start of the latest run) and "__data"
 // (the one before). Opening deciphers the file in place and reads it; Close
 // writes it back and enciphers it again; RotateBackups then moves the
@@ -38,13 +38,16 @@ class TDreamBase {
         std::function<bool(std::string*)> askPassword;
     };
 
-    // Opens the journal in the current folder. A password that does not open
-    // it gives StatusCode::kWrongKey, after "Wrong password!" on the
-    // reporter's standard output, with nothing changed. Failures of the file
-    // system and unreadable journals throw platform::Error, with the folder
-    // as it was found.
-    static platform::Status Open(const Options& options, platform::Reporter& reporter,
-                                 std::unique_ptr<TDreamBase>* base);
+    // Opens the journal in `folder`, which must outlive the store. A
+    // password that does not open it gives StatusCode::kWrongKey, after
+    // "Wrong password!" on the reporter's standard output, with nothing
+    // changed. Failures of the file system and unreadable journals throw
+    // platform::Error, with the folder as it was found.
+    //
+    // Where the folder's file system cannot keep the deciphered journal
+    // private, a note says so once.
+    static platform::Status Open(platform::Folder& folder, const Options& options,
+                                 platform::Reporter& reporter, std::unique_ptr<TDreamBase>* base);
 
     // Without Close, puts the data file back as it was found.
     ~TDreamBase();
@@ -63,7 +66,6 @@ class TDreamBase {
     // none, as the older release expects. Problems are warnings.
     void CreateSettingsFileIfMissing();
 
-    const std::string& GetFolder() const { return folder; }
     std::vector<std::string> GetPlaces() const { return places; }
     std::vector<std::string> GetPositions() const { return positions; }
     // The records actually read, whatever count the file states.
@@ -92,20 +94,23 @@ class TDreamBase {
         kSettled,     // closed and the backups moved on: nothing to undo
     };
 
-    TDreamBase(const Options& options, platform::Reporter& reporter);
+    TDreamBase(platform::Folder& folder, const Options& options, platform::Reporter& reporter);
     platform::Status OpenJournal();
     platform::FileKind ExamineDataFile();
     void RefuseWithoutJournal();
     bool IsPlainFile(const std::string& fileName) const;
     bool GainAccess(const std::vector<std::string>& spellings);
-    platform::Status WrongPassword();
+    platform::Status WrongPassword(const std::string& why = std::string());
+    void SayIfNotPrivate();
+    bool IsWorkingCopyOfData();
     void Enter(State next);
     bool IsClosed() const;
     void Restore();
     void Load();
     void Save();
 
-    std::string folder;
+    platform::Folder& folder_;
+    // The names of the files in the folder.
     std::string DATA_F_NAME;
     std::string RESERV_1;
     std::string RESERV_2;
@@ -126,5 +131,6 @@ class TDreamBase {
     platform::FileOwnership ownership_;  // the data file's, as found
     State state_ = State::kClean;
     bool newJournal_ = false;  // there was no data file
+    bool privacyTold_ = false;
     std::unique_ptr<platform::RecoveryAction> recovery_;
 };

@@ -12,6 +12,7 @@ using platform::CipherDirection;
 using platform::CipherStream;
 using platform::CryptoService;
 using platform::Env;
+using platform::Folder;
 using platform::Md5Digest;
 using platform::Status;
 using platform::StatusCode;
@@ -71,7 +72,7 @@ struct Buffers {
 // exists (the caller removes or renames it); *length is the number of bytes
 // read from `from`; *failure says what went wrong when the outcome is
 // kFailed.
-Outcome Transform(Env& env, const std::string& from, CipherStream& cipher, Buffers& buffers,
+Outcome Transform(Folder& folder, const std::string& from, CipherStream& cipher, Buffers& buffers,
                   std::string* temp, uint64_t* length, Status* failure) {
     *length = 0;
     auto failed = [failure](Status status) {
@@ -79,11 +80,11 @@ Outcome Transform(Env& env, const std::string& from, CipherStream& cipher, Buffe
         return Outcome::kFailed;
     };
     std::unique_ptr<platform::ReadableFile> in;
-    Status status = env.OpenForRead(from, &in);
+    Status status = folder.OpenForRead(from, &in);
     if (!status.ok())
         return failed(status);
     std::unique_ptr<platform::WritableFile> out;
-    status = env.CreateTemp(TempName(from), temp, &out);
+    status = folder.CreateTemp(TempName(from), temp, &out);
     if (!status.ok()) {
         temp->clear();
         return failed(status);
@@ -126,7 +127,7 @@ Outcome Transform(Env& env, const std::string& from, CipherStream& cipher, Buffe
 // is reported, with the name to delete by hand.
 class TempFile {
   public:
-    explicit TempFile(Env& env) : env_(env) {}
+    explicit TempFile(Folder& folder) : folder_(folder) {}
     // Every normal path removes or renames the file itself; this one is
     // for an exception passing through (an interrupt, a failing check).
     ~TempFile() { Remove(); }
@@ -138,21 +139,21 @@ class TempFile {
     Status Remove() {
         if (path_.empty())
             return Status::OK();
-        Status status = env_.RemoveFile(path_);
+        Status status = folder_.RemoveFile(path_);
         path_.clear();
         return status;
     }
     // Renames the file over `target`; it is then no longer this object's.
     Status RenameTo(const std::string& target) {
-        Status status = env_.RenameFile(path_, target);
+        Status status = folder_.RenameFile(path_, target);
         if (status.ok())
             path_.clear();
         return status;
     }
 
   private:
-    Env& env_;
-    std::string path_;
+    Folder& folder_;
+    std::string path_;  // the name of the file in the folder
 };
 
 // Deciphered text must not linger: a temporary file that cannot be removed
@@ -173,15 +174,15 @@ Status CannotRemove(const Status& removal) {
 
 }  // namespace
 
-bool EncryptFile(const std::string& aFileName, const std::string& password, CipherScheme scheme) {
+bool EncryptFile(Folder& folder, const std::string& aFileName, const std::string& password,
+                 CipherScheme scheme) {
     std::unique_ptr<CipherStream> cipher =
         MakeCipher(scheme, HashPassword(password), CipherDirection::kEncipher);
-    Env& env = Env::Current();
     Buffers buffers;
-    TempFile temp(env);
+    TempFile temp(folder);
     uint64_t length = 0;
     Status failure;
-    if (Transform(env, aFileName, *cipher, buffers, temp.path(), &length, &failure) !=
+    if (Transform(folder, aFileName, *cipher, buffers, temp.path(), &length, &failure) !=
         Outcome::kDone)
         Fail(failure, temp);
     // Renaming over the original replaces it atomically: at every moment the
@@ -219,21 +220,20 @@ bool DecipherText(const std::string& cipherText, const std::string& password,
     return false;
 }
 
-bool DecryptFile(const std::string& aFileName, const std::string& password,
+bool DecryptFile(Folder& folder, const std::string& aFileName, const std::string& password,
                  const PlainTextCheck& accept, CipherScheme* opened) {
     const Md5Digest hash = HashPassword(password);
-    Env& env = Env::Current();
     Buffers buffers;
     for (CipherScheme scheme :
          {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
         std::unique_ptr<CipherStream> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
         // The temporary file may hold text deciphered with a wrong key, or
         // part of the right one; neither may stay behind.
-        TempFile temp(env);
+        TempFile temp(folder);
         uint64_t length = 0;
         Status failure;
         Outcome outcome =
-            Transform(env, aFileName, *cipher, buffers, temp.path(), &length, &failure);
+            Transform(folder, aFileName, *cipher, buffers, temp.path(), &length, &failure);
         // A file that cannot be read is no wrong password: say what failed.
         if (outcome == Outcome::kFailed)
             Fail(failure, temp);
@@ -253,4 +253,27 @@ bool DecryptFile(const std::string& aFileName, const std::string& password,
             break;
     }
     return false;
+}
+
+namespace {
+
+std::unique_ptr<Folder> FolderOfFile(const std::string& path) {
+    std::unique_ptr<Folder> folder;
+    platform::ThrowIfFailed(Env::Current().OpenFolder(platform::FolderOf(path), &folder));
+    return folder;
+}
+
+}  // namespace
+
+bool EncryptFile(const std::string& path, const std::string& password, CipherScheme scheme) {
+    return EncryptFile(*FolderOfFile(path), platform::NameOf(path), password, scheme);
+}
+
+bool DecryptFile(const std::string& path, const std::string& password, const PlainTextCheck& accept,
+                 CipherScheme* opened) {
+    const std::string folder = platform::FolderOf(path);
+    PlainTextCheck byPath;
+    if (accept)
+        byPath = [&](const std::string& name) { return accept(platform::JoinPath(folder, name)); };
+    return DecryptFile(*FolderOfFile(path), platform::NameOf(path), password, byPath, opened);
 }

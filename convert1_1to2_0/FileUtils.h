@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/Status.h"
+#include "platform/os/Env.h"
 
 // The ways a Windows machine turned the password hash h into an RC2 key.
 enum class CipherScheme {
@@ -18,9 +19,10 @@ enum class CipherScheme {
     kEarly,    // all 16 bytes of h, 40 effective bits (Windows 2000, XP before SP1)
 };
 
-// Called with the path of a temporary file holding a candidate deciphered text;
-// true accepts it. The legacy database passes its plain-journal test here, so
-// that a wrong password whose padding happens to look right is still refused.
+// Called with the name of a temporary file (in the folder of the file being
+// deciphered) holding a candidate deciphered text; true accepts it. The legacy database passes its
+// plain-journal test here, so that a wrong password whose padding happens to look right is still
+// refused.
 using PlainTextCheck = std::function<bool(const std::string& plainFileName)>;
 
 // A wrong password is only ever a wrong password: false from the calls
@@ -29,23 +31,31 @@ using PlainTextCheck = std::function<bool(const std::string& plainFileName)>;
 // stream), throws platform::Error with the system's own reason, and is never
 // reported as a wrong password.
 
-// Enciphers aFileName in place with the key `scheme` derives from `password`.
-// The result is built in a new private temporary file named after
-// aFileName + "__" and renamed over aFileName; it keeps the temporary file's
-// ownership and permissions (the caller gives the journal its own back). True
-// means aFileName now holds the enciphered file. Failures throw, with
-// aFileName as it was.
-bool EncryptFile(const std::string& aFileName, const std::string& password,
-                 CipherScheme scheme = CipherScheme::kCurrent);
+// Enciphers the file aFileName of `folder` in place with the key `scheme`
+// derives from `password`. The result is built in a new private temporary
+// file named after aFileName + "__" and renamed over aFileName; it keeps the
+// temporary file's ownership and permissions (the caller gives the journal
+// its own back). True means aFileName now holds the enciphered file.
+// Failures throw, with aFileName as it was.
+bool EncryptFile(platform::Folder& folder, const std::string& aFileName,
+                 const std::string& password, CipherScheme scheme = CipherScheme::kCurrent);
 
-// Deciphers aFileName in place. Tries kCurrent, kBase and kEarly in turn and
+// Deciphers the file aFileName of `folder` in place. Tries kCurrent, kBase and kEarly in turn and
 // takes the first whose padding is valid and whose text `accept` (when given)
 // accepts; on success *opened (when given) tells which scheme it was, so the
 // caller can encipher the file again the same way. The deciphered file is
 // private (readable by its owner only). False means aFileName is as
 // it was: a wrong password, or a file that was never enciphered. Failures
 // throw, with aFileName as it was.
-bool DecryptFile(const std::string& aFileName, const std::string& password,
+bool DecryptFile(platform::Folder& folder, const std::string& aFileName,
+                 const std::string& password, const PlainTextCheck& accept = nullptr,
+                 CipherScheme* opened = nullptr);
+
+// The same for a file named by its path (tools and tests), its folder opened
+// for the call; `accept` is called with a path too.
+bool EncryptFile(const std::string& path, const std::string& password,
+                 CipherScheme scheme = CipherScheme::kCurrent);
+bool DecryptFile(const std::string& path, const std::string& password,
                  const PlainTextCheck& accept = nullptr, CipherScheme* opened = nullptr);
 
 // Deciphers `cipherText` (a whole enciphered file) in memory, trying the

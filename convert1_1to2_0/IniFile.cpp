@@ -122,8 +122,8 @@ class SettingsReader {
 
 }  // namespace
 
-TIniFile::TIniFile(std::string folder, platform::Reporter& reporter)
-    : FileName(platform::JoinPath(folder, journal_files::kLegacySettings)),
+TIniFile::TIniFile(platform::Folder& folder, platform::Reporter& reporter)
+    : FileName(folder.PathOf(journal_files::kLegacySettings)),
       IntValues{
           {"DREAM_NUM", 0},
           {"VISION_NUM", 0},
@@ -146,11 +146,11 @@ TIniFile::TIniFile(std::string folder, platform::Reporter& reporter)
           {"DREAM_FONT_NAME", "Lucida Console"},
           {"VISION_FONT_NAME", "Sylfaen"},
       },
+      folder_(&folder),
       reporter_(&reporter) {
-    platform::Env& env = platform::Env::Current();
     const std::string keepDefaults = "; the legacy settings keep their defaults";
     platform::FileKind kind;
-    platform::Status status = env.GetFileKind(FileName, &kind);
+    platform::Status status = folder_->GetFileKind(journal_files::kLegacySettings, &kind);
     if (!status.ok()) {
         reporter_->Warning(status.message() + keepDefaults);
         return;
@@ -160,7 +160,8 @@ TIniFile::TIniFile(std::string folder, platform::Reporter& reporter)
         return;
     }
     std::string bytes;
-    status = platform::ReadSmallFile(env, FileName, kMaxFileSize, &bytes);
+    status =
+        platform::ReadSmallFile(*folder_, journal_files::kLegacySettings, kMaxFileSize, &bytes);
     if (!status.ok()) {
         reporter_->Warning(status.message() + keepDefaults);
         return;
@@ -172,9 +173,8 @@ TIniFile::TIniFile(std::string folder, platform::Reporter& reporter)
 void TIniFile::CreateIfMissing() {
     if (!missing_)
         return;
-    platform::Env& env = platform::Env::Current();
     std::unique_ptr<platform::WritableFile> file;
-    platform::Status status = env.CreateNew(FileName, &file);
+    platform::Status status = folder_->CreateNew(journal_files::kLegacySettings, &file);
     if (status.ok())
         status = file->Close();
     if (!status.ok())

@@ -1,42 +1,81 @@
 #include "convert1_1to2_0/JournalFolder.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/JournalFiles.h"
 
-using platform::Env;
+using platform::FileKind;
 using platform::Quoted;
 using platform::Status;
 using platform::StatusCode;
 using platform::ThrowIfFailed;
 
-JournalFolder::JournalFolder() {
-    Env& env = Env::Current();
-    ThrowIfFailed(env.GetCurrentDir(&path_));
-    const Status status = env.LockDir(path_, journal_files::kLockFile, &lock_);
+namespace {
+
+// Why the folder's lock could not be had, as true as the system lets it be.
+std::string Busy(const std::string& folder, const platform::LockHolder& holder) {
+    if (holder.known && holder.sameProgram)
+        return "another conversion is running in the folder " + Quoted(folder) +
+               "; wait until it has finished, then run again if it did not convert the journal";
+    if (holder.known)
+        return "another program, " + Quoted(holder.program) + " (process " +
+               std::to_string(holder.process) + "), holds a lock on the folder " + Quoted(folder) +
+               "; run again once it has let go of the folder";
+    return "the folder " + Quoted(folder) +
+           " is locked by another process: another conversion may be running in it, or another "
+           "program holds a lock on it; run again once it has finished";
+}
+
+}  // namespace
+
+JournalFolder::JournalFolder(platform::Reporter& reporter) : reporter_(reporter) {
+    ThrowIfFailed(platform::Env::Current().OpenFolder(".", &folder_));
+    folder_->SetTempNameForm(journal_files::kTemporaryForm);
+    platform::LockHolder holder;
+    const Status status = folder_->Lock(journal_files::kLockFile, &lock_, &holder);
     if (status.Is(StatusCode::kBusy))
-        throw platform::Error(Status::Make(
-            StatusCode::kBusy,
-            "another conversion is running in the folder " + Quoted(path_) +
-                "; wait until it has finished, then run again if it did not convert the journal",
-            path_));
+        throw platform::Error(Status::Make(StatusCode::kBusy, Busy(path(), holder), path()));
     ThrowIfFailed(status);
 }
 
 void JournalFolder::RemoveLeftoverTemporaries() {
-    Env& env = Env::Current();
     std::vector<std::string> names;
-    ThrowIfFailed(env.ListDir(path_, &names));
+    ThrowIfFailed(folder_->List(&names));
+    std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        if (!journal_files::IsTemporaryName(name))
+        const bool ours = journal_files::IsTemporaryName(name);
+        if (!ours && !journal_files::IsEarlierTemporaryName(name))
             continue;
         // Only a plain file: whatever else took such a name is not ours.
-        const std::string path = platform::JoinPath(path_, name);
-        platform::FileKind kind;
-        ThrowIfFailed(env.GetFileKind(path, &kind));
-        if (kind == platform::FileKind::kFile)
-            ThrowIfFailed(env.RemoveFile(path));
+        FileKind kind;
+        ThrowIfFailed(folder_->GetFileKind(name, &kind));
+        if (kind != FileKind::kFile)
+            continue;
+        if (ours) {
+            ThrowIfFailed(folder_->RemoveFile(name));
+            reporter_.Note("removed " + Quoted(folder_->PathOf(name)) +
+                           ", a temporary file an interrupted run left");
+        } else {
+            reporter_.Warning(Quoted(folder_->PathOf(name)) +
+                              " is named as an earlier version of this program named its "
+                              "temporary files: it may have been left by one, and may hold the "
+                              "deciphered journal. It is kept; delete it if it is not yours.");
+        }
     }
 }
 
 void JournalFolder::Sync() {
-    ThrowIfFailed(Env::Current().SyncDir(path_));
+    ThrowIfFailed(folder_->Sync());
+}
+
+void JournalFolder::SayIfMoved() {
+    std::string now;
+    const Status where = folder_->Where(&now);
+    if (where.Is(StatusCode::kNotFound))
+        reporter_.Note("the folder " + Quoted(folder_->openedAt()) +
+                       " was moved or deleted during the run; where it is now cannot be told");
+    else if (where.ok() && now != folder_->openedAt())
+        reporter_.Note("the folder " + Quoted(folder_->openedAt()) + " was moved to " +
+                       Quoted(now) + " during the run; the run followed it");
 }

@@ -7,7 +7,6 @@
 #include "platform/os/Env.h"
 
 using journal_files::kInterruptedCopy;
-using platform::Env;
 using platform::FileKind;
 using platform::Quoted;
 using platform::ThrowIfFailed;
@@ -36,34 +35,34 @@ bool IsKeptWorkingCopyName(const std::string& name) {
     return IsNumberedName(name, kInterruptedCopy, "");
 }
 
-LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
+LeftoverResolution ResolveLeftoverWorkingCopy(platform::Folder& folder, const std::string& dataFile,
                                               const std::string& workingCopy,
                                               const std::vector<std::string>& passwords,
                                               platform::Reporter& reporter) {
-    Env& env = Env::Current();
     LeftoverResolution result;
     FileKind kind;
-    ThrowIfFailed(env.GetFileKind(workingCopy, &kind));
+    ThrowIfFailed(folder.GetFileKind(workingCopy, &kind));
     if (kind == FileKind::kMissing)
         return result;
     if (kind != FileKind::kFile)
         throw platform::Error(platform::Status::Make(
             platform::StatusCode::kExists,
-            Quoted(workingCopy) +
+            Quoted(folder.PathOf(workingCopy)) +
                 " is in the way: it is not a file, and this program keeps a copy of the journal "
                 "under that name; move it elsewhere",
-            workingCopy));
+            folder.PathOf(workingCopy)));
 
     std::string copy, data;
-    ThrowIfFailed(platform::ReadWholeFile(env, workingCopy, &copy));
-    ThrowIfFailed(env.GetFileKind(dataFile, &kind));
+    ThrowIfFailed(platform::ReadWholeFile(folder, workingCopy, &copy));
+    ThrowIfFailed(folder.GetFileKind(dataFile, &kind));
     const bool haveData = kind == FileKind::kFile;
     if (haveData)
-        ThrowIfFailed(platform::ReadWholeFile(env, dataFile, &data));
+        ThrowIfFailed(platform::ReadWholeFile(folder, dataFile, &data));
 
     auto remove = [&](const char* why) {
-        ThrowIfFailed(env.RemoveFile(workingCopy));
-        reporter.Note("removed " + Quoted(workingCopy) + ", left by an interrupted run: " + why);
+        ThrowIfFailed(folder.RemoveFile(workingCopy));
+        reporter.Note("removed " + Quoted(folder.PathOf(workingCopy)) +
+                      ", left by an interrupted run: " + why);
         result.outcome = LeftoverOutcome::kRemoved;
         return result;
     };
@@ -83,27 +82,41 @@ LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
         if (LooksLikePlainJournal(data)) {
             if (data == plainCopy) {
                 // Replaced in one step: the journal is never missing.
-                ThrowIfFailed(env.RenameFile(workingCopy, dataFile));
-                reporter.Warning(Quoted(dataFile) +
+                ThrowIfFailed(folder.RenameFile(workingCopy, dataFile));
+                reporter.Warning(Quoted(folder.PathOf(dataFile)) +
                                  " lay deciphered, left so by an interrupted run; its enciphered "
                                  "form " +
-                                 Quoted(workingCopy) + " is put back in its place");
+                                 Quoted(folder.PathOf(workingCopy)) + " is put back in its place");
                 result.outcome = LeftoverOutcome::kPutBack;
                 return result;
             }
         } else {
             std::string plainData;
-            if (PlainTextOf(data, passwords, &plainData) && plainData == plainCopy)
+            const bool opened = PlainTextOf(data, passwords, &plainData);
+            if (opened && plainData == plainCopy)
                 return remove("the data file holds the same journal, enciphered again");
+            if (!opened && !data.empty()) {
+                // The run could not open the data file after this, and would
+                // end as a wrong password having changed the folder.
+                result.why = Quoted(folder.PathOf(workingCopy)) +
+                             ", the journal as an interrupted run found it, can be read, but the "
+                             "data file " +
+                             Quoted(folder.PathOf(dataFile)) +
+                             " does not open with the password given: it has another password, "
+                             "or is damaged. Nothing was changed; if it is damaged, copy " +
+                             Quoted(folder.PathOf(workingCopy)) + " over it.";
+                result.outcome = LeftoverOutcome::kWrongPassword;
+                return result;
+            }
         }
     }
 
-    result.keptAs = RenameToFirstFreeNumberedName(env, workingCopy, platform::FolderOf(workingCopy),
-                                                  kInterruptedCopy, "");
+    result.keptAs = RenameToFirstFreeNumberedName(folder, workingCopy, kInterruptedCopy, "");
     result.outcome = LeftoverOutcome::kKeptAside;
-    reporter.Warning(Quoted(workingCopy) +
+    reporter.Warning(Quoted(folder.PathOf(workingCopy)) +
                      ", the journal as an interrupted run found it, is not the journal in " +
-                     Quoted(dataFile) + "; it is kept as " + Quoted(result.keptAs) +
-                     ". Copy it over " + Quoted(dataFile) + " if it is the journal you want.");
+                     Quoted(folder.PathOf(dataFile)) + "; it is kept as " +
+                     Quoted(folder.PathOf(result.keptAs)) + ". Copy it over " +
+                     Quoted(folder.PathOf(dataFile)) + " if it is the journal you want.");
     return result;
 }

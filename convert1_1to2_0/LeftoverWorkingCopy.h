@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Reporter.h"
+#include "platform/os/Env.h"
 
 // A working copy "dataX" that a run finds is the data file as an interrupted
 // run found it: that run was killed, or the machine went down. What the data
@@ -20,16 +21,19 @@
 //
 // Telling needs the journal's password when the copy is enciphered. When
 // none of `passwords` opens it and the data file lies deciphered (or nothing
-// else can be told), nothing is touched and the password is wrong. What is
-// done is said to `reporter`.
+// else can be told), nothing is touched and the password is wrong. Nor is
+// anything touched when a password opens the copy but not the data file,
+// which the run could then not open either: that is a wrong password too,
+// and `why` says so. What is done is said to `reporter`.
 enum class LeftoverOutcome { kNone, kRemoved, kPutBack, kKeptAside, kWrongPassword };
 
 struct LeftoverResolution {
     LeftoverOutcome outcome = LeftoverOutcome::kNone;
     std::string keptAs;  // for kKeptAside
+    std::string why;     // for kWrongPassword, when more can be said
 };
 
-LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
+LeftoverResolution ResolveLeftoverWorkingCopy(platform::Folder& folder, const std::string& dataFile,
                                               const std::string& workingCopy,
                                               const std::vector<std::string>& passwords,
                                               platform::Reporter& reporter);

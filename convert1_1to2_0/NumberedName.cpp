@@ -22,12 +22,11 @@ bool IsNumberedName(const std::string& name, const std::string& base, const std:
     return true;
 }
 
-std::string RenameToFirstFreeNumberedName(platform::Env& env, const std::string& from,
-                                          const std::string& folder, const std::string& base,
-                                          const std::string& suffix) {
+std::string RenameToFirstFreeNumberedName(platform::Folder& folder, const std::string& from,
+                                          const std::string& base, const std::string& suffix) {
     for (int number = 0;; ++number) {
-        const std::string to = platform::JoinPath(folder, NumberedName(base, number, suffix));
-        const platform::Status status = env.RenameNoReplace(from, to);
+        const std::string to = NumberedName(base, number, suffix);
+        const platform::Status status = folder.RenameNoReplace(from, to);
         if (status.ok())
             return to;
         if (!status.Is(platform::StatusCode::kExists) || number == 999999999)

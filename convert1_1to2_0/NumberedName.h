@@ -9,8 +9,8 @@
 std::string NumberedName(const std::string& base, int number, const std::string& suffix);
 bool IsNumberedName(const std::string& name, const std::string& base, const std::string& suffix);
 
-// Renames `from` to the first of those names that is free in `folder`,
-// never replacing anything, and gives the new path. Throws platform::Error.
-std::string RenameToFirstFreeNumberedName(platform::Env& env, const std::string& from,
-                                          const std::string& folder, const std::string& base,
-                                          const std::string& suffix);
+// Renames the file `from` of `folder` to the first of those names that is
+// free there, never replacing anything, and gives the new name. Throws
+// platform::Error.
+std::string RenameToFirstFreeNumberedName(platform::Folder& folder, const std::string& from,
+                                          const std::string& base, const std::string& suffix);

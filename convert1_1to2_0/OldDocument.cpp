@@ -9,8 +9,8 @@
 using journal_files::kDocument;
 using journal_files::kDocumentBackupSuffix;
 using journal_files::kWaitingDocument;
-using platform::Env;
 using platform::FileKind;
+using platform::Folder;
 using platform::Quoted;
 using platform::Status;
 using platform::StatusCode;
@@ -18,9 +18,9 @@ using platform::ThrowIfFailed;
 
 namespace {
 
-FileKind KindOf(const std::string& path) {
+FileKind KindOf(Folder& folder, const std::string& name) {
     FileKind kind;
-    ThrowIfFailed(Env::Current().GetFileKind(path, &kind));
+    ThrowIfFailed(folder.GetFileKind(name, &kind));
     return kind;
 }
 
@@ -29,21 +29,19 @@ bool IsDocumentKind(FileKind kind) {
     return kind == FileKind::kFile || kind == FileKind::kLink;
 }
 
-bool IsBareTemplate(const std::string& path) {
+bool IsBareTemplate(Folder& folder, const std::string& name) {
     std::string bytes;
-    return platform::ReadWholeFile(Env::Current(), path, &bytes).ok() &&
+    return platform::ReadWholeFile(folder, name, &bytes).ok() &&
            bytes == platform::ToTextMode(BuildDocumentTemplate());
 }
 
 }  // namespace
 
-void OldDocument::RecoverInterruptedRun(const std::string& folder, platform::Reporter& reporter) {
-    Env& env = Env::Current();
-    const std::string waiting = platform::JoinPath(folder, kWaitingDocument);
-    const std::string document = platform::JoinPath(folder, kDocument);
-    const FileKind kind = KindOf(waiting);
+void OldDocument::RecoverInterruptedRun(Folder& folder, platform::Reporter& reporter) {
+    const FileKind kind = KindOf(folder, kWaitingDocument);
     if (kind == FileKind::kMissing)
         return;
+    const std::string waiting = folder.PathOf(kWaitingDocument);
     if (!IsDocumentKind(kind))
         throw platform::Error(Status::Make(StatusCode::kExists,
                                            Quoted(waiting) +
@@ -51,38 +49,36 @@ void OldDocument::RecoverInterruptedRun(const std::string& folder, platform::Rep
                                                "keeps the earlier document under that name",
                                            waiting));
     std::string standing;
-    const FileKind documentKind = KindOf(document);
-    if (documentKind == FileKind::kFile && IsBareTemplate(document)) {
+    const FileKind documentKind = KindOf(folder, kDocument);
+    if (documentKind == FileKind::kFile && IsBareTemplate(folder, kDocument)) {
         // The interrupted run's fresh template holds nothing: it gives way.
     } else if (documentKind != FileKind::kMissing) {
         standing =
-            RenameToFirstFreeNumberedName(env, document, folder, kDocument, kDocumentBackupSuffix);
+            RenameToFirstFreeNumberedName(folder, kDocument, kDocument, kDocumentBackupSuffix);
     }
-    ThrowIfFailed(env.RenameFile(waiting, document));
+    ThrowIfFailed(folder.RenameFile(kWaitingDocument, kDocument));
     std::string warning = "an interrupted run had set the document aside as " + Quoted(waiting) +
-                          "; it is back in place as " + Quoted(document);
+                          "; it is back in place as " + Quoted(folder.PathOf(kDocument));
     if (!standing.empty())
-        warning += ", and what stood there is kept as " + Quoted(standing);
+        warning += ", and what stood there is kept as " + Quoted(folder.PathOf(standing));
     reporter.Warning(warning);
 }
 
-OldDocument::OldDocument(const std::string& folder, platform::Reporter& reporter)
-    : folder_(folder),
-      document_(platform::JoinPath(folder, kDocument)),
-      waiting_(platform::JoinPath(folder, kWaitingDocument)),
-      reporter_(reporter),
-      recovery_([this] { PutBack(); }) {
-    const FileKind kind = KindOf(document_);
+OldDocument::OldDocument(Folder& folder, platform::Reporter& reporter)
+    : folder_(folder), reporter_(reporter), recovery_([this] { PutBack(); }) {
+    const FileKind kind = KindOf(folder_, kDocument);
     if (kind == FileKind::kMissing) {
         state_ = kNone;
         return;
     }
-    if (!IsDocumentKind(kind))
+    if (!IsDocumentKind(kind)) {
+        const std::string document = folder_.PathOf(kDocument);
         throw platform::Error(Status::Make(
             StatusCode::kExists,
-            "the document " + Quoted(document_) + " is not a file; move it out of the way",
-            document_));
-    const Status status = Env::Current().RenameNoReplace(document_, waiting_);
+            "the document " + Quoted(document) + " is not a file; move it out of the way",
+            document));
+    }
+    const Status status = folder_.RenameNoReplace(kDocument, kWaitingDocument);
     if (!status.ok())
         throw platform::Error(status.Within("cannot set the earlier document aside"));
     state_ = kSetAside;
@@ -94,28 +90,28 @@ OldDocument::~OldDocument() {
 
 void OldDocument::Keep() {
     if (state_ == kSetAside)
-        keptAs_ = RenameToFirstFreeNumberedName(Env::Current(), waiting_, folder_, kDocument,
+        keptAs_ = RenameToFirstFreeNumberedName(folder_, kWaitingDocument, kDocument,
                                                 kDocumentBackupSuffix);
     state_ = kKept;
 }
 
 void OldDocument::PutBack() {
-    Env& env = Env::Current();
     Status status;
     if (state_ == kSetAside) {
         // Replaces whatever the run made in one step.
-        status = env.RenameFile(waiting_, document_);
+        status = folder_.RenameFile(kWaitingDocument, kDocument);
     } else if (state_ == kNone) {
         FileKind kind;
-        status = env.GetFileKind(document_, &kind);
+        status = folder_.GetFileKind(kDocument, &kind);
         if (status.ok() && kind == FileKind::kFile)
-            status = env.RemoveFile(document_);
+            status = folder_.RemoveFile(kDocument);
     }
     if (!status.ok()) {
         reporter_.Warning(status.message());
         if (state_ == kSetAside)
-            reporter_.Line("The earlier document is kept as " + Quoted(waiting_) +
-                           ": rename it to " + Quoted(document_) + ".");
+            reporter_.Line("The earlier document is kept as " +
+                           Quoted(folder_.PathOf(kWaitingDocument)) + ": rename it to " +
+                           Quoted(folder_.PathOf(kDocument)) + ".");
     }
     state_ = kKept;
 }

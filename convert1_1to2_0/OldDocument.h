@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/Reporter.h"
+#include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
 
 // The document a run finds in "data.xml" is the user's: the newer release may
@@ -16,12 +17,13 @@ class OldDocument {
     // A document that an interrupted run left waiting goes back in place
     // before a new run starts. What stands there instead is kept too, unless
     // it is the bare template.
-    static void RecoverInterruptedRun(const std::string& folder, platform::Reporter& reporter);
+    static void RecoverInterruptedRun(platform::Folder& folder, platform::Reporter& reporter);
 
     // Sets "data.xml" aside, when there is one. Throws, with nothing
     // changed, when it cannot: merging into it would change the user's
-    // document and add every dream again at each run.
-    OldDocument(const std::string& folder, platform::Reporter& reporter);
+    // document and add every dream again at each run. `folder` must outlive
+    // the object.
+    OldDocument(platform::Folder& folder, platform::Reporter& reporter);
     // Unless kept: the old document back in its place (or, when there was
     // none, no document).
     ~OldDocument();
@@ -31,16 +33,15 @@ class OldDocument {
     // The run has succeeded: the old document takes its backup name. Throws
     // platform::Error when it cannot (the run then fails and puts it back).
     void Keep();
-    // Where Keep put it; empty when there was no old document.
+    // Where Keep put it (its name in the folder); empty when there was no
+    // old document.
     const std::string& keptAs() const { return keptAs_; }
 
   private:
     void PutBack();
 
     enum State { kNone, kSetAside, kKept };
-    const std::string folder_;
-    const std::string document_;
-    const std::string waiting_;
+    platform::Folder& folder_;
     std::string keptAs_;
     platform::Reporter& reporter_;
     State state_ = kKept;

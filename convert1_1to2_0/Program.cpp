@@ -50,6 +50,8 @@ std::string HelpText() {
            "Exit status: 0 converted; 1 error (the journal is left as it was found);\n"
            "2 wrong password (nothing changed); 3 an internal check failed; 128 + n\n"
            "stopped by signal n, such as Ctrl-C (the journal is left as it was found).\n"
+           "A signal that comes once the conversion cannot be undone is held: the run\n"
+           "finishes, says so, and exits 0 without waiting for Enter.\n"
            "\n"
            "More, with how to recover an earlier journal: man convert1_1to2_0\n";
 }
@@ -70,9 +72,20 @@ std::string ConversionSummary(const ConversionReport& report) {
 }
 
 // After "Done": any line ends the wait, an empty one included, and so does
-// the end of input.
+// the end of input, and a signal.
 void WaitForEnter(std::istream& in) {
     in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+}
+
+// A signal held after the point of no return: the journal is converted all
+// the same, and the exit status says so.
+bool SayIfSignalCameLate(platform::Reporter& reporter) {
+    const int signal = platform::HeldInterrupt();
+    if (signal == 0)
+        return false;
+    reporter.Note("the run was " + platform::Interrupted(signal).status().message() +
+                  " after the conversion was complete; the journal is converted");
+    return true;
 }
 
 }  // namespace
@@ -112,6 +125,9 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
             return answer.ok();
         };
     }
+    // Signals are handled until the program ends, the wait after "Done"
+    // included: the exit status of one tells the truth about the journal.
+    platform::InterruptHandling interrupts;
     ConversionReport report;
     try {
         report = ConvertJournal(options, reporter);
@@ -131,7 +147,7 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
     if (!report.unfinished.ok()) {
         reporter.Error(report.unfinished.message());
         reporter.Line("The journal was converted all the same.");
-        if (platform::OwnsConsoleWindow())
+        if (!SayIfSignalCameLate(reporter) && platform::OwnsConsoleWindow())
             WaitForEnter(console.in);
         return kErrorExitStatus;
     }
@@ -146,14 +162,22 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
         else if (asked && !answer.ok())
             reporter.Line("The password was not read: " + answer.message() + ".");
     }
+    // The journal is converted, whatever the screen can show of it: no
+    // wait, and success.
+    if (report.opened && SayIfSignalCameLate(reporter)) {
+        reporter.Output("Done");
+        return 0;
+    }
     reporter.Output("Done");
     if (!reporter.ok()) {
         // What the run said never reached the user: that is no success to
         // report.
-        reporter.Error("cannot write to standard output");
-        return kErrorExitStatus;
+        reporter.Error("cannot write to standard output or standard error");
+        return report.opened ? kErrorExitStatus : kWrongPasswordExitStatus;
     }
     WaitForEnter(console.in);
+    if (report.opened && SayIfSignalCameLate(reporter))
+        return 0;
     return report.opened ? 0 : kWrongPasswordExitStatus;
 }
 

@@ -62,7 +62,7 @@ std::string BuildDocumentTemplate() {
     return text;
 }
 
-platform::Status WriteDocumentTemplate(const std::string& path) {
-    return platform::WriteFileAtomically(platform::Env::Current(), path,
+platform::Status WriteDocumentTemplate(platform::Folder& folder, const std::string& name) {
+    return platform::WriteFileAtomically(folder, name,
                                          platform::ToTextMode(BuildDocumentTemplate()));
 }

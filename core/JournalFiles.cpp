@@ -1,11 +1,14 @@
 #include "core/JournalFiles.h"
 
-#include "platform/os/Env.h"
-
 namespace journal_files {
 
-bool IsTemporaryName(const std::string& name) {
-    // The files beside which the converter makes its temporary files.
+const platform::TempNameForm kTemporaryForm{".", ".cnv-", ".tmp"};
+
+namespace {
+
+// A name of `form` made beside one of the files the converter makes its
+// temporary files beside.
+bool IsTemporaryNameOfForm(const std::string& name, const platform::TempNameForm& form) {
     static const std::string kBases[] = {
         kDataFile,       std::string(kDataFile) + kCipherTempSuffix,
         kWorkingCopy,    kNewestBackup,
@@ -13,10 +16,20 @@ bool IsTemporaryName(const std::string& name) {
         kLegacySettings, kSettings,
     };
     for (const std::string& base : kBases) {
-        if (platform::IsTempNameFor(name, base))
+        if (form.Matches(name, base))
             return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool IsTemporaryName(const std::string& name) {
+    return IsTemporaryNameOfForm(name, kTemporaryForm);
+}
+
+bool IsEarlierTemporaryName(const std::string& name) {
+    return IsTemporaryNameOfForm(name, platform::TempNameForm{"", ".", ".tmp"});
 }
 
 }  // namespace journal_files

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/os/Env.h"
+
 // Every name the journal folder holds, spelled once. Both releases keep their
 // files side by side in the folder; the converter adds its working copies,
 // backups and temporaries beside them. Everything else takes its names from
@@ -39,9 +41,18 @@ constexpr char kLockFile[] = "convert1_1to2_0.lock";
 // file's name with this added (then the temporary form below).
 constexpr char kCipherTempSuffix[] = "__";
 
-// True for a name the converter gives its temporary files: a file of the
-// folder above (or the cipher's "data__") + "." + random letters or digits
-// + ".tmp". An interrupted run may leave one behind.
+// The form of the converter's temporary files: a dot, the name of the file
+// of the folder above it is made beside (or the cipher's "data__"), a mark
+// of this program and random letters or digits, ".tmp":
+// ".data.cnv-3f9k2m1q.tmp". No person names a file so. An interrupted run
+// may leave one behind; the next run removes it.
+extern const platform::TempNameForm kTemporaryForm;
 bool IsTemporaryName(const std::string& name);
+
+// The form earlier versions gave their temporary files, "data__.3f9K2m1Q.tmp"
+// and the like: also the form of names a person may choose
+// ("data.Original.tmp"). Such a file is never removed; one left by an
+// earlier version may hold the deciphered journal.
+bool IsEarlierTemporaryName(const std::string& name);
 
 }  // namespace journal_files

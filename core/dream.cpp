@@ -11,16 +11,10 @@
 
 namespace {
 
-std::string CurrentDirectory() {
-    std::string path;
-    platform::ThrowIfFailed(platform::Env::Current().GetCurrentDir(&path));
-    return path;
-}
-
-platform::FileKind KindOf(const std::string& path) {
+platform::FileKind KindOf(platform::Folder& folder, const std::string& name) {
     platform::FileKind kind;
     // Taking an unreadable journal for a missing one would overwrite it.
-    platform::ThrowIfFailed(platform::Env::Current().GetFileKind(path, &kind));
+    platform::ThrowIfFailed(folder.GetFileKind(name, &kind));
     return kind;
 }
 
@@ -104,20 +98,24 @@ void DreamArrange::Sort() {
 
 // ---- DreamEngine -----------------------------------------------------------
 
-DreamEngine::DreamEngine(bool useCurrentDir, platform::Reporter& reporter) : reporter_(reporter) {
-    const std::string current = CurrentDirectory();
-    folder_ = useCurrentDir ? current : platform::JoinPath(current, journal_files::kDatabaseFolder);
-    picsFolder_ = platform::JoinPath(CurrentDirectory(), journal_files::kPicturesFolder);
-    TraceOpen(platform::JoinPath(folder_, journal_files::kTraceFile));
-
-    if (KindOf(DocumentPath()) == platform::FileKind::kMissing) {
-        if (KindOf(folder_) == platform::FileKind::kMissing) {
-            platform::ThrowIfFailed(platform::Env::Current().CreateDir(folder_));
-        }
-        CreateDocument();
+DreamEngine::DreamEngine(platform::Folder& folder, bool useCurrentDir, platform::Reporter& reporter)
+    : reporter_(reporter),
+      root_(folder),
+      folder_(&folder),
+      picsFolder_(journal_files::kPicturesFolder) {
+    if (!useCurrentDir) {
+        const char* const database = journal_files::kDatabaseFolder;
+        if (KindOf(root_, database) == platform::FileKind::kMissing)
+            platform::ThrowIfFailed(root_.CreateDir(database));
+        platform::ThrowIfFailed(root_.OpenFolder(database, &database_));
+        folder_ = database_.get();
     }
+    TraceOpen(folder_->PathOf(journal_files::kTraceFile));
 
-    document_ = TXMLDocument::Create(platform::PathToWide(DocumentPath()));
+    if (KindOf(*folder_, journal_files::kDocument) == platform::FileKind::kMissing)
+        CreateDocument();
+
+    document_ = TXMLDocument::Create(*folder_, journal_files::kDocument);
     contents_ = BindContents(document_);
     if (!contents_) {
         throw XmlError(platform::WideToPath(document_->Get_FileName()) +
@@ -132,7 +130,7 @@ DreamEngine::DreamEngine(bool useCurrentDir, platform::Reporter& reporter) : rep
     arrange_->SetAscending(true);
     arrange_->Refresh();
 
-    ini_.reset(new TIni(folder_, reporter_));
+    ini_.reset(new TIni(*folder_, reporter_));
 }
 
 DreamEngine::~DreamEngine() {
@@ -142,14 +140,10 @@ DreamEngine::~DreamEngine() {
     document_.reset();  // not saved
 }
 
-std::string DreamEngine::DocumentPath() const {
-    return platform::JoinPath(folder_, journal_files::kDocument);
-}
-
 void DreamEngine::CreateDocument() {
     // A journal that cannot be written is better reported now, with its
     // reason, than as a file that cannot be opened.
-    platform::ThrowIfFailed(WriteDocumentTemplate(DocumentPath()));
+    platform::ThrowIfFailed(WriteDocumentTemplate(*folder_, journal_files::kDocument));
 }
 
 void DreamEngine::DiscardSettings() {
@@ -157,7 +151,7 @@ void DreamEngine::DiscardSettings() {
 }
 
 void DreamEngine::Save() {
-    document_->SaveToFile(platform::PathToWide(DocumentPath()));
+    document_->SaveToFile(*folder_, journal_files::kDocument);
 }
 
 int DreamEngine::PlacesCount() {

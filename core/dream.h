@@ -8,6 +8,7 @@
 
 #include "core/DreamBinding.h"
 #include "platform/Reporter.h"
+#include "platform/os/Env.h"
 #include "platform/xml/XmlDom.h"
 
 class DreamEngine;
@@ -48,15 +49,17 @@ class DreamArrange {
 // Owns one open journal document, "data.xml" in the journal folder: writes it
 // from the built-in template when the folder has none, opens and binds it,
 // keeps the arranged view of its dreams and the settings file beside it.
-// Edits reach the disk only through Save.
+// Edits reach the disk only through Save. Every file is reached through the
+// folder held open, which must outlive the engine: the engine never looks
+// for its folder again by path.
 class DreamEngine {
   public:
-    // The journal folder is the current folder, or its "DB" subfolder when
+    // The journal folder is `folder`, or its "DB" subfolder when
     // useCurrentDir is false. Throws platform::Error when the folder or the
     // document's place cannot be examined or made, XmlError, or the
     // binding's errors; no engine results then. The settings report their
     // problems to `reporter`.
-    DreamEngine(bool useCurrentDir, platform::Reporter& reporter);
+    DreamEngine(platform::Folder& folder, bool useCurrentDir, platform::Reporter& reporter);
     // Writes the settings back; the document is not saved.
     ~DreamEngine();
     DreamEngine(const DreamEngine&) = delete;
@@ -68,9 +71,10 @@ class DreamEngine {
     void DiscardSettings();
 
     IXMLContentsTypePtr GetContents() { return contents_; }
-    std::string GetFolder() { return folder_; }
-    std::string GetPicsFolder() { return picsFolder_; }  // not created
-    TIni& GetSettings() { return *ini_; }                // written when the engine goes
+    // Where the folders are now.
+    std::string GetFolder() { return folder_->Location(); }
+    std::string GetPicsFolder() { return root_.PathOf(picsFolder_); }  // not created
+    TIni& GetSettings() { return *ini_; }  // written when the engine goes
 
     int PlacesCount();
     int PositionsCount();
@@ -84,11 +88,12 @@ class DreamEngine {
     IXMLDreamTypePtr GetDream(int index);  // index: a position in the view
 
   private:
-    std::string DocumentPath() const;
     void CreateDocument();
 
     platform::Reporter& reporter_;
-    std::string folder_;
+    platform::Folder& root_;
+    std::unique_ptr<platform::Folder> database_;  // the "DB" subfolder, when used
+    platform::Folder* folder_;                    // the journal folder: root_ or database_
     std::string picsFolder_;
     std::shared_ptr<TXMLDocument> document_;
     IXMLContentsTypePtr contents_;

@@ -27,8 +27,8 @@ const std::pair<const char*, const char*> kDefaults[] = {
 
 }  // namespace
 
-TIni::TIni(std::string folder, platform::Reporter& reporter)
-    : FileName(platform::JoinPath(folder, journal_files::kSettings)), reporter_(reporter) {
+TIni::TIni(platform::Folder& folder, platform::Reporter& reporter)
+    : FileName(folder.PathOf(journal_files::kSettings)), folder_(folder), reporter_(reporter) {
     for (const auto& entry : kDefaults)
         Data[entry.first] = entry.second;
     Trace("ini::TIni:: opening ini file...\t");
@@ -36,9 +36,8 @@ TIni::TIni(std::string folder, platform::Reporter& reporter)
 }
 
 void TIni::Load() {
-    platform::Env& env = platform::Env::Current();
     platform::FileKind kind;
-    platform::Status status = env.GetFileKind(FileName, &kind);
+    platform::Status status = folder_.GetFileKind(journal_files::kSettings, &kind);
     if (status.ok() && kind == platform::FileKind::kMissing) {
         // The file comes into being whole when the settings are written, so a
         // run cut short never leaves an empty or partial one behind.
@@ -48,10 +47,11 @@ void TIni::Load() {
     }
     std::string bytes;
     if (status.ok())
-        status = platform::ReadSmallFile(env, FileName, kMaxFileSize, &bytes);
+        status = platform::ReadSmallFile(folder_, journal_files::kSettings, kMaxFileSize, &bytes);
     if (!status.ok()) {
         saveOnExit_ = false;
-        reporter_.Warning("settings file " + platform::Quoted(FileName) +
+        reporter_.Warning("settings file " +
+                          platform::Quoted(folder_.PathOf(journal_files::kSettings)) +
                           " not loaded, the defaults are used and the file is left as it is: " +
                           status.message());
         return;
@@ -121,10 +121,11 @@ void TIni::Store() noexcept {
         }
         // Through a temporary file, so that a failed write never leaves a
         // truncated settings file behind.
-        platform::Status status = platform::WriteFileAtomically(platform::Env::Current(), FileName,
+        platform::Status status = platform::WriteFileAtomically(folder_, journal_files::kSettings,
                                                                 platform::ToTextMode(text));
         if (!status.ok()) {
-            reporter_.Warning("settings file " + platform::Quoted(FileName) +
+            reporter_.Warning("settings file " +
+                              platform::Quoted(folder_.PathOf(journal_files::kSettings)) +
                               " not saved: " + status.message());
             return;
         }
@@ -133,7 +134,8 @@ void TIni::Store() noexcept {
         // Nothing here may throw again: out of memory, a warning cannot be
         // built either.
         try {
-            reporter_.Warning("settings file " + platform::Quoted(FileName) +
+            reporter_.Warning("settings file " +
+                              platform::Quoted(folder_.PathOf(journal_files::kSettings)) +
                               " not saved: " + e.what());
         } catch (...) {
         }

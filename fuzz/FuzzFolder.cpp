@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 const std::string& FuzzFolder() {
     static const std::string folder = [] {
@@ -14,6 +15,16 @@ const std::string& FuzzFolder() {
         return pattern;
     }();
     return folder;
+}
+
+platform::Folder& FuzzFolderFiles() {
+    static const std::unique_ptr<platform::Folder> folder = [] {
+        std::unique_ptr<platform::Folder> opened;
+        if (!platform::Env::Real().OpenFolder(FuzzFolder(), &opened).ok())
+            std::abort();
+        return opened;
+    }();
+    return *folder;
 }
 
 void WriteFuzzFile(const std::string& name, const uint8_t* data, size_t size) {

@@ -6,10 +6,13 @@
 #include <string_view>
 
 #include "platform/Reporter.h"
+#include "platform/os/Env.h"
 
 // One scratch folder per fuzzing process, made the current folder, in memory
 // where the system offers it.
 const std::string& FuzzFolder();
+// The same folder held open, as a run holds its journal folder.
+platform::Folder& FuzzFolderFiles();
 void WriteFuzzFile(const std::string& name, const uint8_t* data, size_t size);
 
 // Says nothing: the warnings malformed input brings are expected by the

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         SilentReporter reporter;
         std::unique_ptr<TDreamBase> base;
-        if (TDreamBase::Open(TDreamBase::Options(), reporter, &base).ok()) {
+        if (TDreamBase::Open(FuzzFolderFiles(), TDreamBase::Options(), reporter, &base).ok()) {
             for (int i = 0; i < base->RecordCount(); ++i)
                 (void)base->GetRecord(i).text.size();
             (void)base->GetPlaces();

@@ -5,6 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFuzzFile("ini.txt", data, size);
     SilentReporter reporter;
-    { TIni ini(FuzzFolder(), reporter); }
+    { TIni ini(FuzzFolderFiles(), reporter); }
     return 0;
 }

@@ -5,6 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFuzzFile("ini", data, size);
     SilentReporter reporter;
-    TIniFile ini(FuzzFolder(), reporter);
+    TIniFile ini(FuzzFolderFiles(), reporter);
     return 0;
 }

@@ -9,9 +9,8 @@ namespace {
 constexpr size_t kBufferSize = 1 << 16;
 }
 
-BufferedReader::BufferedReader(Env& env, const std::string& path)
-    : path_(path), buffer_(kBufferSize) {
-    ThrowIfFailed(env.OpenForRead(path, &file_));
+BufferedReader::BufferedReader(Folder& folder, const std::string& name) : buffer_(kBufferSize) {
+    ThrowIfFailed(folder.OpenForRead(name, &file_));
 }
 
 bool BufferedReader::Refill() {
@@ -33,15 +32,15 @@ void BufferedReader::Close() {
     ThrowIfFailed(status);
 }
 
-AtomicFileWriter::AtomicFileWriter(Env& env, const std::string& path)
-    : env_(env), path_(path), buffer_(kBufferSize) {
-    ThrowIfFailed(env_.CreateTemp(path, &temp_, &file_));
+AtomicFileWriter::AtomicFileWriter(Folder& folder, const std::string& name)
+    : folder_(folder), name_(name), buffer_(kBufferSize) {
+    ThrowIfFailed(folder_.CreateTemp(name, &temp_, &file_));
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (file_) {
         file_.reset();
-        env_.RemoveFile(temp_);  // best effort: the target is untouched either way
+        folder_.RemoveFile(temp_);  // best effort: the target is untouched either way
     }
 }
 
@@ -69,15 +68,15 @@ void AtomicFileWriter::Commit() {
     Status closed = file_->Close();
     if (!closed.ok()) {
         file_.reset();
-        env_.RemoveFile(temp_);
+        folder_.RemoveFile(temp_);
         ThrowIfFailed(closed);
     }
     file_.reset();
-    Status renamed = TakeOwnershipOf(env_, temp_, path_);
+    Status renamed = TakeOwnershipOf(folder_, temp_, name_);
     if (renamed.ok())
-        renamed = env_.RenameFile(temp_, path_);
+        renamed = folder_.RenameFile(temp_, name_);
     if (!renamed.ok()) {
-        env_.RemoveFile(temp_);
+        folder_.RemoveFile(temp_);
         ThrowIfFailed(renamed);
     }
 }

@@ -9,10 +9,10 @@
 namespace platform {
 
 // Byte-at-a-time reading of a file of any size through one fixed buffer.
-// Failures throw IoError.
+// Failures throw platform::Error.
 class BufferedReader {
   public:
-    BufferedReader(Env& env, const std::string& path);
+    BufferedReader(Folder& folder, const std::string& name);
     // The next byte, or -1 at the end of the file.
     int Get() {
         if (next_ == end_ && !Refill())
@@ -24,7 +24,6 @@ class BufferedReader {
   private:
     bool Refill();
 
-    std::string path_;
     std::unique_ptr<ReadableFile> file_;
     std::vector<char> buffer_;
     size_t next_ = 0;
@@ -34,11 +33,11 @@ class BufferedReader {
 // Writes a file of any size through one fixed buffer, under a temporary name
 // that Commit renames over the target: readers never see a part of it. The
 // target's ownership and permissions pass to the new file.
-// Failures throw IoError; a writer dropped before Commit removes its
+// Failures throw platform::Error; a writer dropped before Commit removes its
 // temporary file.
 class AtomicFileWriter {
   public:
-    AtomicFileWriter(Env& env, const std::string& path);
+    AtomicFileWriter(Folder& folder, const std::string& name);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -55,8 +54,8 @@ class AtomicFileWriter {
   private:
     void Drain();
 
-    Env& env_;
-    std::string path_;
+    Folder& folder_;
+    std::string name_;
     std::string temp_;
     std::unique_ptr<WritableFile> file_;
     std::vector<char> buffer_;

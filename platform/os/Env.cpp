@@ -26,11 +26,22 @@ std::string NameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+FileOwnership Private(FileOwnership ownership) {
+    ownership.mode &= 0700;
+    ownership.attributes.clear();
+    return ownership;
+}
+
+bool IsPrivate(const FileOwnership& ownership) {
+    return !ownership.known || (ownership.mode & 077) == 0;
+}
+
 namespace {
 
+// Lower-case letters and digits: a name that differs from another only in
+// case is the same name on the file systems of Windows.
 std::string RandomCharacters(size_t n) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     static std::random_device device;
     std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
     std::string text;
@@ -39,44 +50,61 @@ std::string RandomCharacters(size_t n) {
     return text;
 }
 
-}  // namespace
-
-Status Env::CreateTemp(const std::string& near, std::string* path,
-                       std::unique_ptr<WritableFile>* file) {
-    for (int attempt = 0;; ++attempt) {
-        *path = near + "." + RandomCharacters(kTempNameRandomLength) + ".tmp";
-        Status status = CreateNew(*path, file);
-        if (status.ok())
-            return status;
-        if (!status.Is(StatusCode::kExists) || attempt == 100) {
-            path->clear();
-            const std::string& reason =
-                status.systemText().empty() ? status.message() : status.systemText();
-            return Status::Make(
-                status.code(), "cannot create a temporary file for " + Quoted(near) + ": " + reason,
-                near, status.systemCode(), status.systemText());
-        }
-    }
+bool IsLetterOrDigit(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-bool IsTempNameFor(const std::string& name, const std::string& nearName) {
-    const std::string suffix = ".tmp";
-    if (name.size() != nearName.size() + 1 + kTempNameRandomLength + suffix.size() ||
-        name.compare(0, nearName.size(), nearName) != 0 || name[nearName.size()] != '.' ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+}  // namespace
+
+std::string TempNameForm::Make(const std::string& near, const std::string& random) const {
+    return before + near + between + random + after;
+}
+
+bool TempNameForm::Matches(const std::string& name, const std::string& near) const {
+    const std::string head = before + near + between;
+    if (name.size() != head.size() + kTempNameRandomLength + after.size() ||
+        name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - after.size(), after.size(), after) != 0)
         return false;
-    for (size_t i = nearName.size() + 1; i < name.size() - suffix.size(); ++i) {
-        const char c = name[i];
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+    for (size_t i = head.size(); i < head.size() + kTempNameRandomLength; ++i) {
+        if (!IsLetterOrDigit(name[i]))
             return false;
     }
     return true;
 }
 
-Status ReadWholeFile(Env& env, const std::string& path, std::string* contents) {
+std::string Folder::Location() {
+    std::string path;
+    return Where(&path).ok() ? path : openedAt_;
+}
+
+std::string Folder::PathOf(const std::string& name) {
+    return JoinPath(Location(), name);
+}
+
+Status Folder::CreateTemp(const std::string& near, std::string* name,
+                          std::unique_ptr<WritableFile>* file) {
+    for (int attempt = 0;; ++attempt) {
+        *name = tempNames_.Make(near, RandomCharacters(kTempNameRandomLength));
+        Status status = CreateNew(*name, file);
+        if (status.ok())
+            return status;
+        if (!status.Is(StatusCode::kExists) || attempt == 100) {
+            name->clear();
+            const std::string& reason =
+                status.systemText().empty() ? status.message() : status.systemText();
+            return Status::Make(
+                status.code(),
+                "cannot create a temporary file for " + Quoted(PathOf(near)) + ": " + reason,
+                status.path(), status.systemCode(), status.systemText());
+        }
+    }
+}
+
+Status ReadWholeFile(Folder& folder, const std::string& name, std::string* contents) {
     contents->clear();
     std::unique_ptr<ReadableFile> file;
-    Status status = env.OpenForRead(path, &file);
+    Status status = folder.OpenForRead(name, &file);
     if (!status.ok())
         return status;
     char buffer[1 << 16];
@@ -92,10 +120,10 @@ Status ReadWholeFile(Env& env, const std::string& path, std::string* contents) {
     return file->Close();
 }
 
-Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::string* contents) {
+Status ReadSmallFile(Folder& folder, const std::string& name, size_t limit, std::string* contents) {
     contents->clear();
     std::unique_ptr<ReadableFile> file;
-    Status status = env.OpenForRead(path, &file);
+    Status status = folder.OpenForRead(name, &file);
     if (!status.ok())
         return status;
     std::unique_ptr<char[]> buffer(new char[limit + 1]);
@@ -110,46 +138,55 @@ Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::strin
             break;
         total += got;
     }
-    if (total > limit)
+    if (total > limit) {
+        const std::string path = folder.PathOf(name);
         return Status::Make(StatusCode::kCorrupt,
                             "cannot read " + Quoted(path) + ": larger than " +
                                 std::to_string(limit) + " bytes, which no such file is",
                             path);
+    }
     contents->assign(buffer.get(), total);
     return file->Close();
 }
 
-Status TakeOwnershipOf(Env& env, const std::string& temp, const std::string& target) {
+Status KeepOwnership(Folder& folder, const std::string& name, const FileOwnership& ownership) {
+    const Status status = folder.SetOwnership(name, ownership);
+    if (status.Is(StatusCode::kNotSupported) || status.Is(StatusCode::kPermission))
+        return Status::OK();  // the file keeps what the file system gives it
+    return status;
+}
+
+Status TakeOwnershipOf(Folder& folder, const std::string& temp, const std::string& target) {
     FileKind kind;
-    Status status = env.GetFileKind(target, &kind);
+    Status status = folder.GetFileKind(target, &kind);
     if (!status.ok() || kind != FileKind::kFile)
         return status;
     FileOwnership ownership;
-    status = env.GetOwnership(target, &ownership);
+    status = folder.GetOwnership(target, &ownership);
     if (status.ok())
-        status = env.SetOwnership(temp, ownership);
+        status = KeepOwnership(folder, temp, ownership);
     return status;
 }
 
 namespace {
 
-// Puts a finished temporary file in the place of `path`, or removes it.
-Status Commit(Env& env, Status status, const std::string& temp, const std::string& path) {
+// Puts a finished temporary file in the place of `name`, or removes it.
+Status Commit(Folder& folder, Status status, const std::string& temp, const std::string& name) {
     if (status.ok())
-        status = TakeOwnershipOf(env, temp, path);
+        status = TakeOwnershipOf(folder, temp, name);
     if (status.ok())
-        status = env.RenameFile(temp, path);
+        status = folder.RenameFile(temp, name);
     if (!status.ok())
-        env.RemoveFile(temp);  // best effort; the target is untouched
+        folder.RemoveFile(temp);  // best effort; the target is untouched
     return status;
 }
 
 }  // namespace
 
-Status WriteFileAtomically(Env& env, const std::string& path, const std::string& contents) {
+Status WriteFileAtomically(Folder& folder, const std::string& name, const std::string& contents) {
     std::string temp;
     std::unique_ptr<WritableFile> file;
-    Status status = env.CreateTemp(path, &temp, &file);
+    Status status = folder.CreateTemp(name, &temp, &file);
     if (!status.ok())
         return status;
     status = file->Write(contents);
@@ -158,17 +195,17 @@ Status WriteFileAtomically(Env& env, const std::string& path, const std::string&
     if (status.ok())
         status = file->Close();
     file.reset();
-    return Commit(env, status, temp, path);
+    return Commit(folder, status, temp, name);
 }
 
-Status CopyWholeFile(Env& env, const std::string& from, const std::string& to) {
+Status CopyWholeFile(Folder& folder, const std::string& from, const std::string& to) {
     std::unique_ptr<ReadableFile> in;
-    Status status = env.OpenForRead(from, &in);
+    Status status = folder.OpenForRead(from, &in);
     if (!status.ok())
         return status;
     std::string temp;
     std::unique_ptr<WritableFile> out;
-    status = env.CreateTemp(to, &temp, &out);
+    status = folder.CreateTemp(to, &temp, &out);
     if (!status.ok())
         return status;
     std::unique_ptr<char[]> buffer(new char[1 << 16]);
@@ -188,7 +225,19 @@ Status CopyWholeFile(Env& env, const std::string& from, const std::string& to) {
     if (status.ok())
         status = in->Close();
     out.reset();
-    return Commit(env, status, temp, to);
+    return Commit(folder, status, temp, to);
+}
+
+Status ReadWholeFile(Env& env, const std::string& path, std::string* contents) {
+    std::unique_ptr<Folder> folder;
+    Status status = env.OpenFolder(FolderOf(path), &folder);
+    return status.ok() ? ReadWholeFile(*folder, NameOf(path), contents) : status;
+}
+
+Status WriteFileAtomically(Env& env, const std::string& path, const std::string& contents) {
+    std::unique_ptr<Folder> folder;
+    Status status = env.OpenFolder(FolderOf(path), &folder);
+    return status.ok() ? WriteFileAtomically(*folder, NameOf(path), contents) : status;
 }
 
 }  // namespace platform

@@ -76,6 +76,15 @@ std::shared_ptr<TXMLDocument> TXMLDocument::Create(const std::u16string& path) {
     return Parse(bytes, path);
 }
 
+std::shared_ptr<TXMLDocument> TXMLDocument::Create(platform::Folder& folder,
+                                                   const std::string& name) {
+    std::string bytes;
+    const platform::Status status = platform::ReadWholeFile(folder, name, &bytes);
+    if (!status.ok())
+        throw XmlError(status);
+    return Parse(bytes, platform::PathToWide(folder.PathOf(name)));
+}
+
 std::shared_ptr<TXMLDocument> TXMLDocument::Parse(const std::string& bytes,
                                                   const std::u16string& name) {
     xmlDoc* doc = platform::ParseXml(bytes, platform::WideToPath(name));
@@ -123,6 +132,13 @@ void TXMLDocument::SaveToFile(const std::u16string& path) {
     const std::string bytes = SaveToXML();
     const platform::Status status =
         platform::WriteFileAtomically(platform::Env::Current(), platform::WideToPath(path), bytes);
+    if (!status.ok())
+        throw XmlError(status);
+}
+
+void TXMLDocument::SaveToFile(platform::Folder& folder, const std::string& name) {
+    const std::string bytes = SaveToXML();
+    const platform::Status status = platform::WriteFileAtomically(folder, name, bytes);
     if (!status.ok())
         throw XmlError(status);
 }

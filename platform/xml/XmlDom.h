@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/os/Env.h"
 #include "platform/xml/XmlVariant.h"
 
 struct _xmlNode;
@@ -152,6 +153,8 @@ class IXMLDocument {
     // indentation, CR LF line ends. The file is replaced atomically; a failure
     // is an XmlError naming the path and the reason.
     virtual void SaveToFile(const std::u16string& path) = 0;
+    // The same for the file `name` of a folder held open.
+    virtual void SaveToFile(platform::Folder& folder, const std::string& name) = 0;
     // The bytes SaveToFile writes.
     virtual std::string SaveToXML() = 0;
 };
@@ -161,6 +164,8 @@ class TXMLDocument final : public IXMLDocument, public std::enable_shared_from_t
     // Reads the file and parses it (XmlError on failure: the path and the
     // reason, or "<path>:<line>: <parser message>").
     static std::shared_ptr<TXMLDocument> Create(const std::u16string& path);
+    // The same for the file `name` of a folder held open.
+    static std::shared_ptr<TXMLDocument> Create(platform::Folder& folder, const std::string& name);
     // Parses bytes held in memory; `name` stands for the file in messages.
     static std::shared_ptr<TXMLDocument> Parse(const std::string& bytes,
                                                const std::u16string& name);
@@ -181,6 +186,7 @@ class TXMLDocument final : public IXMLDocument, public std::enable_shared_from_t
     IXMLNodePtr GetDocBinding(const std::u16string& tagName, TXMLNodeClass rootClass,
                               const std::u16string& namespaceURI) override;
     void SaveToFile(const std::u16string& path) override;
+    void SaveToFile(platform::Folder& folder, const std::string& name) override;
     std::string SaveToXML() override;
 
   private:

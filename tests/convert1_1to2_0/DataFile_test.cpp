@@ -28,8 +28,8 @@ struct Journal {
 Journal Read(const std::string& path) {
     Journal journal;
     RecordingReporter said;
-    ReadDataFile(path, said, &journal.stated, &journal.places, &journal.positions,
-                 &journal.records);
+    ReadDataFile(*testing_support::OpenFolder(platform::FolderOf(path)), platform::NameOf(path),
+                 said, &journal.stated, &journal.places, &journal.positions, &journal.records);
     journal.warnings = said.err();
     return journal;
 }

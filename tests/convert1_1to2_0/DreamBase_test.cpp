@@ -19,11 +19,11 @@ const std::string kEmptyJournal = "0\x02PLACE\x03POSITION\x03RECORD\x03";
 class DreamBaseTest : public ::testing::Test {
   protected:
     std::unique_ptr<TDreamBase> Open(const std::string& password, platform::Status* status) {
-        ScopedCurrentDir cd(dir.path());
+        folder = OpenFolder(dir.path());
         TDreamBase::Options options;
         options.password = password;
         std::unique_ptr<TDreamBase> base;
-        *status = TDreamBase::Open(options, reporter, &base);
+        *status = TDreamBase::Open(*folder, options, reporter, &base);
         return base;
     }
     std::unique_ptr<TDreamBase> Open(const std::string& password = "") {
@@ -34,7 +34,6 @@ class DreamBaseTest : public ::testing::Test {
     }
     // Closes the store as a run that succeeds does.
     void Close(std::unique_ptr<TDreamBase> base) {
-        ScopedCurrentDir cd(dir.path());
         base->Close();
         base->RotateBackups();
         base->CreateSettingsFileIfMissing();
@@ -42,6 +41,7 @@ class DreamBaseTest : public ::testing::Test {
 
     TempDir dir;
     RecordingReporter reporter;
+    std::unique_ptr<platform::Folder> folder;  // the last opened; the store's
 };
 
 }  // namespace
@@ -81,10 +81,10 @@ TEST_F(DreamBaseTest, PlainFileTestNeedsDigitsFirstAndPlaceEarly) {
                                         std::string("0\x02xxxxxxxxxxxxxPLACE\x03")}) {
         RecordingReporter said;
         WriteFile(dir.File("data"), notPlain);
-        ScopedCurrentDir cd(dir.path());
         std::unique_ptr<TDreamBase> base;
-        EXPECT_EQ(platform::StatusCode::kWrongKey,
-                  TDreamBase::Open(TDreamBase::Options(), said, &base).code());
+        EXPECT_EQ(
+            platform::StatusCode::kWrongKey,
+            TDreamBase::Open(*OpenFolder(dir.path()), TDreamBase::Options(), said, &base).code());
         EXPECT_EQ(nullptr, base);
         EXPECT_EQ("Wrong password!\n", said.out());
         EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(dir.path()));

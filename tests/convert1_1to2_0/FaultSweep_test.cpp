@@ -3,6 +3,8 @@
 // happens, the journal must survive and a later run must convert it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/DreamBinding.h"
 #include "platform/text/PathText.h"
 #include "platform/xml/XmlDom.h"
@@ -131,10 +133,9 @@ class SweepTest : public ::testing::Test {
     void ExpectDecipheredTextPrivate(const std::string& dir, const std::string& context) {
         for (const std::string& name : ListFolder(dir)) {
             const std::string path = dir + "/" + name;
-            platform::FileKind kind;
             const std::optional<unsigned> bits = PermissionBits(path);
-            if (!bits || !platform::Env::Real().GetFileKind(path, &kind).ok() ||
-                kind != platform::FileKind::kFile)
+            if (!bits || !std::filesystem::is_regular_file(
+                             std::filesystem::symlink_status(std::filesystem::u8path(path))))
                 continue;
             const std::string bytes = ReadFile(path);
             if (bytes.size() >= 15 && plain_.compare(0, 15, bytes, 0, 15) == 0) {

@@ -245,7 +245,8 @@ TEST(FileUtilsTest, AWrongPasswordWithValidLookingPaddingIsRefusedByTheCheck) {
     };
     EXPECT_FALSE(DecryptFile(file, "wrong184", check));
     ASSERT_EQ(1u, offered.size());
-    EXPECT_TRUE(platform::IsTempNameFor(platform::NameOf(offered[0]), "data__")) << offered[0];
+    EXPECT_TRUE(platform::TempNameForm().Matches(platform::NameOf(offered[0]), "data__"))
+        << offered[0];
     EXPECT_EQ(enciphered, ReadFile(file));
     EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(dir.path()));
 

@@ -14,6 +14,7 @@ using platform::Env;
 using platform::FaultInjectionEnv;
 using platform::ScopedEnv;
 using testing_support::Exists;
+using testing_support::OpenFolder;
 using testing_support::ReadFile;
 using testing_support::RecordingReporter;
 using testing_support::TempDir;
@@ -50,7 +51,7 @@ TIniFile ReadSettings(const TempDir& dir, const std::string& contents,
     WriteFile(dir.File("ini"), contents);
     static RecordingReporter said;
     said = RecordingReporter();
-    TIniFile ini(dir.path(), said);
+    TIniFile ini(*OpenFolder(dir.path()), said);  // never written: the folder may go
     if (warnings != nullptr)
         *warnings = said.err();
     else
@@ -71,7 +72,8 @@ std::map<std::string, int32_t> IntsWith(const std::map<std::string, int32_t>& ch
 TEST(IniFileTest, AMissingFileIsCreatedEmptyOnlyWhenAskedAndEverySettingHasItsDefault) {
     TempDir dir;
     RecordingReporter said;
-    TIniFile ini(dir.path(), said);
+    auto folder = OpenFolder(dir.path());
+    TIniFile ini(*folder, said);
     EXPECT_FALSE(Exists(dir.File("ini")));  // a run that fails writes nothing
     ini.CreateIfMissing();
     EXPECT_EQ("", said.err());
@@ -227,9 +229,9 @@ TEST(IniFileTest, AnUnreadableValueEndsTheReadingAndKeepsWhatWasRead) {
 
 TEST(IniFileTest, AFileThatCannotBeReadLeavesTheDefaults) {
     TempDir dir;
-    ASSERT_TRUE(platform::Env::Real().CreateDir(dir.File("ini")).ok());
+    testing_support::MakeFolder(dir.File("ini"));
     RecordingReporter said;
-    TIniFile ini(dir.path(), said);
+    TIniFile ini(*OpenFolder(dir.path()), said);
     EXPECT_EQ("Warning: cannot open \"" + dir.File("ini") +
                   "\": " + testing_support::FolderAsFileText() +
                   "; the legacy settings keep their defaults\n",
@@ -249,12 +251,12 @@ TEST(IniFileTest, AFailedOperationIsReportedAndNeverTruncatesTheFile) {
         std::string warning;
     };
     const Case cases[] = {
-        {true, 1, "injected fault: cannot examine \"" + name + "\""},
-        {true, 2, "injected fault: cannot open \"" + name + "\""},
-        {true, 3, "injected fault: cannot read \"" + name + "\""},
-        {false, 1, "injected fault: cannot examine \"" + name + "\""},
-        {false, 2, "injected fault: cannot create \"" + name + "\""},
-        {false, 3, "injected fault: cannot close \"" + name + "\""},
+        {true, 2, "injected fault: cannot examine \"" + name + "\""},
+        {true, 3, "injected fault: cannot open \"" + name + "\""},
+        {true, 4, "injected fault: cannot read \"" + name + "\""},
+        {false, 2, "injected fault: cannot examine \"" + name + "\""},
+        {false, 3, "injected fault: cannot create \"" + name + "\""},
+        {false, 4, "injected fault: cannot close \"" + name + "\""},
     };
     for (const Case& c : cases) {
         std::remove(name.c_str());
@@ -265,18 +267,19 @@ TEST(IniFileTest, AFailedOperationIsReportedAndNeverTruncatesTheFile) {
         RecordingReporter said;
         TIniFile ini = [&] {
             ScopedEnv scoped(env);
-            TIniFile read(dir.path(), said);
+            auto folder = OpenFolder(dir.path());  // operation 1
+            TIniFile read(*folder, said);
             read.CreateIfMissing();
             return read;
         }();
-        const bool creating = !c.present && c.failAt > 1;
+        const bool creating = !c.present && c.failAt > 2;
         EXPECT_EQ("Warning: " + c.warning +
                       (creating ? "\n" : "; the legacy settings keep their defaults\n"),
                   said.err());
         EXPECT_EQ(kDefaultInts, ini.IntValues) << c.failAt;
         if (c.present) {
             EXPECT_EQ("CRYPT 0\r\n", ReadFile(name)) << c.failAt;
-        } else if (c.failAt == 1) {
+        } else if (c.failAt == 2) {
             EXPECT_FALSE(Exists(name));
         }
     }

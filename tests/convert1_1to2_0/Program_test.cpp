@@ -421,9 +421,10 @@ TEST(ConversionTest, AFolderInUseByAnotherRunIsLeftAlone) {
     WriteFile(dir.File("data"), SampleFixture("current"));
     const auto before = Snapshot(dir.path());
     {
+        std::unique_ptr<platform::Folder> folder = OpenFolder(dir.path());
         std::unique_ptr<platform::FolderLock> lock;
-        ASSERT_TRUE(
-            platform::Env::Real().LockDir(dir.path(), journal_files::kLockFile, &lock).ok());
+        platform::LockHolder holder;
+        ASSERT_TRUE(folder->Lock(journal_files::kLockFile, &lock, &holder).ok());
         ProcessResult run = RunConverter(dir.path(), {"dream"});
         EXPECT_EQ(1, run.exitStatus);
         EXPECT_NE(std::string::npos, run.err.find("another conversion is running in the folder"))

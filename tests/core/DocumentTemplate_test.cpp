@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <algorithm>
 
 #include "platform/os/Env.h"
@@ -69,7 +71,7 @@ TEST(DocumentTemplateTest, TextIsTheTwentyEightLinesWithoutFinalLineBreak) {
 TEST(DocumentTemplateTest, WrittenWithCrLfLineEnds) {
     TempDir dir;
     const std::string path = dir.File("data.xml");
-    ASSERT_TRUE(WriteDocumentTemplate(path).ok());
+    ASSERT_TRUE(WriteDocumentTemplate(*testing_support::OpenFolder(dir.path()), "data.xml").ok());
     const std::string bytes = ReadFile(path);
     EXPECT_EQ(579u, bytes.size());
     EXPECT_EQ(Join("\r\n"), bytes);
@@ -79,23 +81,25 @@ TEST(DocumentTemplateTest, ReplacesAnExistingFileWhole) {
     TempDir dir;
     const std::string path = dir.File("data.xml");
     testing_support::WriteFile(path, std::string(5000, 'x'));
-    ASSERT_TRUE(WriteDocumentTemplate(path).ok());
+    ASSERT_TRUE(WriteDocumentTemplate(*testing_support::OpenFolder(dir.path()), "data.xml").ok());
     EXPECT_EQ(Join("\r\n"), ReadFile(path));
 }
 
 TEST(DocumentTemplateTest, FailureIsReportedAndLeavesTheTargetAlone) {
     TempDir dir;
-    const std::string missing = dir.File("no-such-folder/data.xml");
-    const platform::Status status = WriteDocumentTemplate(missing);
+    // A folder name in its place: the template goes nowhere else.
+    testing_support::MakeFolder(dir.File("data.xml"));
+    platform::Status status =
+        WriteDocumentTemplate(*testing_support::OpenFolder(dir.path()), "data.xml");
     ASSERT_FALSE(status.ok());
-    EXPECT_NE(std::string::npos, status.message().find(dir.File("no-such-folder/data.xml")))
-        << status.message();
+    EXPECT_NE(std::string::npos, status.message().find(dir.File("data.xml"))) << status.message();
+    std::filesystem::remove(dir.File("data.xml"));
 
     const std::string path = dir.File("data.xml");
     testing_support::WriteFile(path, "old");
     platform::FaultInjectionEnv env(platform::Env::Real());
     platform::ScopedEnv scoped(env);
-    env.FailAt(2);  // the write of the temporary file
-    EXPECT_FALSE(WriteDocumentTemplate(path).ok());
+    env.FailAt(3);  // after opening the folder and creating the temporary file: its write
+    EXPECT_FALSE(WriteDocumentTemplate(*testing_support::OpenFolder(dir.path()), "data.xml").ok());
     EXPECT_EQ("old", ReadFile(path));
 }

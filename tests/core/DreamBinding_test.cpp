@@ -20,7 +20,8 @@ class DreamBindingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         path_ = dir_.File("data.xml");
-        ASSERT_TRUE(WriteDocumentTemplate(path_).ok());
+        ASSERT_TRUE(
+            WriteDocumentTemplate(*testing_support::OpenFolder(dir_.path()), "data.xml").ok());
         Open();
         ASSERT_TRUE(contents_);
     }

@@ -2,19 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <utility>
 
 #include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
 #include "support/FaultInjectionEnv.h"
+#include "support/Journals.h"
 #include "support/TestSupport.h"
 
 using platform::Env;
 using platform::FaultInjectionEnv;
 using testing_support::Exists;
 using testing_support::ReadFile;
-using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -107,16 +108,22 @@ std::vector<int> IndicesOf(const DreamArrange& view) {
 
 using Order = std::vector<int>;
 
-// A journal folder made the current folder for the test's length.
+// A journal folder, held open (through the Env in use at the first call of
+// files()) for the test's length.
 struct JournalFolder {
     TempDir dir;
-    ScopedCurrentDir current{dir.path()};
+    std::unique_ptr<platform::Folder> open;
     explicit JournalFolder(const std::string* document = nullptr) {
         if (document != nullptr)
             WriteFile(dir.File("data.xml"), *document);
     }
     explicit JournalFolder(const std::string& document) : JournalFolder(&document) {}
     std::string File(const std::string& name) const { return dir.File(name); }
+    platform::Folder& files() {
+        if (!open)
+            open = testing_support::OpenFolder(dir.path());
+        return *open;
+    }
 };
 
 }  // namespace
@@ -126,7 +133,7 @@ struct JournalFolder {
 TEST(DreamEngineTest, AFolderWithoutDocumentGetsTheTemplate) {
     JournalFolder folder;
     {
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
         EXPECT_EQ(folder.dir.path(), engine.GetFolder());
         EXPECT_EQ(folder.File("Pics"), engine.GetPicsFolder());
         EXPECT_EQ(0, engine.DreamCount());
@@ -154,7 +161,7 @@ TEST(DreamEngineTest, AnExistingDocumentIsOpenedUnchanged) {
     const std::string document = Journal(ByDt({"5", "3.5", "4"}), "UTF-8");
     JournalFolder folder(document);
     {
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
         EXPECT_EQ(2, engine.PlacesCount());
         EXPECT_EQ(1, engine.PositionsCount());
         EXPECT_EQ(3, engine.DreamCount());
@@ -170,7 +177,7 @@ TEST(DreamEngineTest, AnExistingDocumentIsOpenedUnchanged) {
 TEST(DreamEngineTest, TheDBSubfolderIsUsedAndCreatedWhenAsked) {
     JournalFolder folder;
     {
-        DreamEngine engine(false, said);
+        DreamEngine engine(folder.files(), false, said);
         EXPECT_EQ(folder.File("DB"), engine.GetFolder());
         EXPECT_EQ(folder.File("Pics"), engine.GetPicsFolder());
     }
@@ -181,13 +188,13 @@ TEST(DreamEngineTest, TheDBSubfolderIsUsedAndCreatedWhenAsked) {
 
     // A second engine opens what the first left there.
     WriteFile(folder.File("DB/data.xml"), Journal(ByDt({"2", "1"})));
-    DreamEngine engine(false, said);
+    DreamEngine engine(folder.files(), false, said);
     EXPECT_EQ((Order{1, 0}), ViewOrder(engine));
 }
 
 TEST(DreamEngineTest, ClearingKeepsEveryEntryInPlace) {
     JournalFolder folder;
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     engine.ClearPlace(0);
     EXPECT_EQ(1, engine.PlacesCount());
     EXPECT_EQ(u"", engine.GetContents()->Get_Places()->Get_Place(0));
@@ -199,7 +206,7 @@ TEST(DreamEngineTest, ClearingKeepsEveryEntryInPlace) {
 
     // One in the middle: its neighbours keep their positions.
     JournalFolder other;
-    DreamEngine second(true, said);
+    DreamEngine second(other.files(), true, said);
     second.ClearPosition(2);
     IXMLPositionsTypePtr positions = second.GetContents()->Get_Positions();
     EXPECT_EQ(u"back", positions->Get_Position(1));
@@ -209,7 +216,7 @@ TEST(DreamEngineTest, ClearingKeepsEveryEntryInPlace) {
 
 TEST(DreamEngineTest, ClearingOutsideTheListIsTheListsError) {
     JournalFolder folder;
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     try {
         engine.ClearPlace(1);
         FAIL() << "no error";
@@ -224,7 +231,7 @@ TEST(DreamEngineTest, ClearingOutsideTheListIsTheListsError) {
 TEST(DreamEngineTest, SaveWritesTheDocumentDeclaringWindows1251) {
     JournalFolder folder(Journal(ByDt({"2", "1"}), "UTF-8"));
     {
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
         IXMLDreamTypePtr dream = engine.GetContents()->Get_Dreams()->Add();
         dream->Set_Dt(0.5);
         dream->Set_Subject(u"2");
@@ -233,24 +240,37 @@ TEST(DreamEngineTest, SaveWritesTheDocumentDeclaringWindows1251) {
     const std::string saved = ReadFile(folder.File("data.xml"));
     EXPECT_EQ(0u, saved.find("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>")) << saved;
     // The view is computed once, at construction; a new engine sees all.
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     EXPECT_EQ((Order{2, 1, 0}), ViewOrder(engine));
 }
 
-TEST(DreamEngineTest, SaveKeepsToTheFolderChosenAtConstruction) {
-    JournalFolder folder;
-    DreamEngine engine(true, said);
+// The folder is moved, and a new one made at its old path, while the engine
+// has the document open: the document is saved where the folder went, and
+// the new folder gets nothing.
+TEST(DreamEngineTest, SaveKeepsToTheFolderItWasMadeIn) {
+    TempDir root;
+    const std::string journal = root.File("journal");
+    const std::string moved = root.File("moved");
+    testing_support::MakeFolder(journal);
+    WriteFile(platform::JoinPath(journal, "data.xml"), Journal(ByDt({"2"})));
+    auto folder = testing_support::OpenFolder(journal);
+    DreamEngine engine(*folder, true, said);
     engine.GetContents()->Get_Dreams()->Add()->Set_Dt(7);
-    TempDir elsewhere;
-    ScopedCurrentDir moved(elsewhere.path());
+    std::error_code error;
+    std::filesystem::rename(journal, moved, error);
+    if (error)
+        GTEST_SKIP() << "a folder held open cannot be moved here: " << error.message();
+    testing_support::MakeFolder(journal);
     engine.Save();
-    EXPECT_FALSE(Exists(elsewhere.File("data.xml")));
-    EXPECT_NE(std::string::npos, ReadFile(folder.File("data.xml")).find("<dt>7</dt>"));
+    EXPECT_EQ(moved, engine.GetFolder());
+    EXPECT_EQ(std::vector<std::string>{}, testing_support::ListFolder(journal));
+    EXPECT_NE(std::string::npos,
+              ReadFile(platform::JoinPath(moved, "data.xml")).find("<dt>7</dt>"));
 }
 
 TEST(DreamEngineTest, EditsAfterConstructionDoNotChangeTheView) {
     JournalFolder folder(Journal(ByDt({"2", "1"})));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     engine.GetContents()->Get_Dreams()->Add()->Set_Dt(0);
     EXPECT_EQ(2, engine.DreamCount());
     EXPECT_EQ((Order{1, 0}), ViewOrder(engine));
@@ -260,7 +280,7 @@ TEST(DreamEngineTest, BadDocumentsEndConstructionWithTheirError) {
     {
         JournalFolder folder(Journal(ByDt({"1", "soon"})));
         try {
-            DreamEngine engine(true, said);
+            DreamEngine engine(folder.files(), true, said);
             FAIL() << "no error";
         } catch (const XmlError& e) {
             EXPECT_EQ(0u, std::string(e.what()).find("\"soon\" is not a valid ")) << e.what();
@@ -270,13 +290,13 @@ TEST(DreamEngineTest, BadDocumentsEndConstructionWithTheirError) {
     }
     {
         JournalFolder folder(std::string("<Contents><Dreams>"));
-        EXPECT_THROW(DreamEngine engine(true, said), XmlError);
+        EXPECT_THROW(DreamEngine engine(folder.files(), true, said), XmlError);
         EXPECT_EQ("<Contents><Dreams>", ReadFile(folder.File("data.xml")));
     }
     {
         JournalFolder folder(std::string("<Journal/>"));
         try {
-            DreamEngine engine(true, said);
+            DreamEngine engine(folder.files(), true, said);
             FAIL() << "no error";
         } catch (const XmlError& e) {
             EXPECT_EQ(folder.File("data.xml") + ": the root element is not \"Contents\"",
@@ -286,7 +306,7 @@ TEST(DreamEngineTest, BadDocumentsEndConstructionWithTheirError) {
     {
         // A missing dt reads as an error, not as 0.
         JournalFolder folder(Journal(ByDt({"1", ""})));
-        EXPECT_THROW(DreamEngine engine(true, said), XmlError);
+        EXPECT_THROW(DreamEngine engine(folder.files(), true, said), XmlError);
     }
 }
 
@@ -295,20 +315,22 @@ TEST(DreamEngineTest, FileSystemFailuresAreErrorsAndNeverTouchTheJournal) {
     FaultInjectionEnv counter(Env::Real());
     {
         platform::ScopedEnv scoped(counter);
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
     }
     const uint64_t total = counter.OperationCount();
     ASSERT_GT(total, 3u);
-    for (uint64_t failing = 1; failing <= total; ++failing) {
-        TempDir dir;
-        ScopedCurrentDir current(dir.path());
+    // Operation 1 opens the folder, before the engine.
+    for (uint64_t failing = 2; failing <= total; ++failing) {
+        JournalFolder fresh;
+        const TempDir& dir = fresh.dir;
         FaultInjectionEnv env(Env::Real());
         env.FailAt(failing);
         platform::ScopedEnv scoped(env);
+        fresh.files();
         testing_support::RecordingReporter reporter;
         bool built = false;
         try {
-            DreamEngine engine(true, reporter);
+            DreamEngine engine(fresh.files(), true, reporter);
             built = true;
         } catch (const platform::Error& e) {
             EXPECT_NE(std::string::npos, std::string(e.what()).find("injected fault")) << e.what();
@@ -327,42 +349,28 @@ TEST(DreamEngineTest, FileSystemFailuresAreErrorsAndNeverTouchTheJournal) {
     }
 }
 
-TEST(DreamEngineTest, AnUnknownCurrentFolderIsAnError) {
-    JournalFolder folder;
-    FaultInjectionEnv env(Env::Real());
-    env.FailAt(1);
-    platform::ScopedEnv scoped(env);
-    try {
-        DreamEngine engine(true, said);
-        FAIL() << "no error";
-    } catch (const platform::Error& e) {
-        EXPECT_STREQ("injected fault: cannot find \"current folder\"", e.what());
-    }
-    EXPECT_FALSE(Exists(folder.File("data.xml")));
-}
-
 // ---- The arranged view -----------------------------------------------------
 
 TEST(DreamArrangeTest, TheEngineListsEveryDreamByDateAscending) {
     JournalFolder folder(Journal(ByDt({"3", "1", "2"})));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     EXPECT_EQ((Order{1, 2, 0}), ViewOrder(engine));
 }
 
 TEST(DreamArrangeTest, TiesFollowTheExchangeSort) {
     {
         JournalFolder folder(Journal(ByDt({"2", "2", "1"})));
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
         EXPECT_EQ((Order{2, 1, 0}), ViewOrder(engine));  // the 2s swapped
     }
     {
         JournalFolder folder(Journal(ByDt({"4", "4", "4"})));
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
         EXPECT_EQ((Order{0, 1, 2}), ViewOrder(engine));
     }
     {
         JournalFolder folder(Journal(ByDt({"1,5", "0.25", "1.5", "-3"})));
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
         EXPECT_EQ((Order{3, 1, 2, 0}), ViewOrder(engine));
     }
 }
@@ -376,7 +384,7 @@ TEST(DreamArrangeTest, DescendingAndByClarityOrDurationAsNumbers) {
         dreams[k].duration = duration[k];
     }
     JournalFolder folder(Journal(dreams));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     DreamArrange view(engine);
     view.SetTypeFilter(-1);
     view.SetSortKey(1);
@@ -401,7 +409,7 @@ TEST(DreamArrangeTest, TheTypeFilterKeepsIndicesIntoDreams) {
     dreams[2].type = "2";
     dreams[4].type = "1";
     JournalFolder folder(Journal(dreams));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     DreamArrange view(engine);
     view.SetTypeFilter(1);
     view.SetSortKey(0);
@@ -421,7 +429,7 @@ TEST(DreamArrangeTest, TheTypeFilterKeepsIndicesIntoDreams) {
 
 TEST(DreamArrangeTest, SettingsWithoutRefreshChangeNothing) {
     JournalFolder folder(Journal(ByDt({"3", "1", "2"})));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     DreamArrange view(engine);
     view.SetTypeFilter(-1);
     view.SetSortKey(0);
@@ -436,7 +444,7 @@ TEST(DreamArrangeTest, SettingsWithoutRefreshChangeNothing) {
 
 TEST(DreamArrangeTest, PositionsOutsideTheViewAreTheListError) {
     JournalFolder folder(Journal(ByDt({"3", "1"})));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     for (int position : {-1, 2}) {
         try {
             engine.GetDream(position);
@@ -452,7 +460,7 @@ TEST(DreamArrangeTest, AnUnreadableKeyLeavesTheViewAsFiltered) {
     std::vector<Fields> dreams = ByDt({"3", "2", "1"});
     dreams[2].clarity = "clear";
     JournalFolder folder(Journal(dreams));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     DreamArrange view(engine);
     view.SetTypeFilter(-1);
     view.SetSortKey(1);
@@ -463,7 +471,7 @@ TEST(DreamArrangeTest, AnUnreadableKeyLeavesTheViewAsFiltered) {
 
 TEST(DreamArrangeDeathTest, AnUnknownSortKeyStopsTheProgramAtTheFirstComparison) {
     JournalFolder folder(Journal(ByDt({"3", "1"})));
-    DreamEngine engine(true, said);
+    DreamEngine engine(folder.files(), true, said);
     DreamArrange view(engine);
     view.SetTypeFilter(-1);
     view.SetAscending(true);
@@ -488,7 +496,7 @@ TEST(DreamArrangeTest, FilterAndSortMatchThePlainMethodOnRandomJournals) {
             fields.duration = std::to_string(random() % 3);
         }
         JournalFolder folder(Journal(dreams));
-        DreamEngine engine(true, said);
+        DreamEngine engine(folder.files(), true, said);
         DreamArrange view(engine);
         const int8_t type = static_cast<int8_t>(static_cast<int>(random() % 4) - 1);
         const uint8_t key = static_cast<uint8_t>(random() % 3);

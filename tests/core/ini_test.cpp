@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "platform/os/Env.h"
@@ -14,6 +15,7 @@ using platform::Env;
 using platform::FaultInjectionEnv;
 using testing_support::Exists;
 using testing_support::ListFolder;
+using testing_support::OpenFolder;
 using testing_support::ReadFile;
 using testing_support::RecordingReporter;
 using testing_support::TempDir;
@@ -71,7 +73,8 @@ std::string RoundTrip(const TempDir& dir, const std::string* contents,
     if (contents != nullptr)
         WriteFile(dir.File("ini.txt"), *contents);
     {
-        TIni ini(dir.path(), said);
+        auto folder = OpenFolder(dir.path());
+        TIni ini(*folder, said);
         if (data != nullptr)
             *data = ini.Data;
     }
@@ -87,7 +90,8 @@ std::string RoundTrip(const TempDir& dir, const std::string& contents,
 
 TEST(TIniTest, NoFileGivesTheThirteenDefaultsInByteOrder) {
     TempDir dir;
-    std::unique_ptr<TIni> ini(new TIni(dir.path(), said));
+    auto folder = OpenFolder(dir.path());
+    std::unique_ptr<TIni> ini(new TIni(*folder, said));
     EXPECT_EQ(dir.File("ini.txt"), ini->FileName);
     EXPECT_EQ(13u, ini->Data.size());
     EXPECT_EQ("Lucida Console", ini->Data["DreamFontName"]);
@@ -221,11 +225,12 @@ TEST(TIniTest, AFolderThatCannotBeWrittenGivesWarningsAndTheDefaults) {
     TempDir dir;
     const std::string path = dir.File("ini.txt");
     FaultInjectionEnv env(Env::Real());
-    env.FailAt(2, /*fromThenOn=*/true);  // everything after the first look
+    env.FailAt(3, /*fromThenOn=*/true);  // everything after opening and the first look
     platform::ScopedEnv scoped(env);
     said = RecordingReporter();
     {
-        TIni ini(dir.path(), said);
+        auto folder = OpenFolder(dir.path());
+        TIni ini(*folder, said);
         EXPECT_EQ("E", ini.Data["Language"]);
         EXPECT_EQ(13u, ini.Data.size());
     }
@@ -236,11 +241,16 @@ TEST(TIniTest, AFolderThatCannotBeWrittenGivesWarningsAndTheDefaults) {
     EXPECT_EQ(std::vector<std::string>{}, ListFolder(dir.path()));
 }
 
-TEST(TIniTest, AMissingFolderIsReportedWithTheSystemsReason) {
+TEST(TIniTest, AFolderDeletedMeanwhileIsReportedWithTheSystemsReason) {
     TempDir dir;
-    const std::string path = platform::JoinPath(dir.File("none"), "ini.txt");
+    const std::string path = platform::JoinPath(dir.File("gone"), "ini.txt");
+    testing_support::MakeFolder(dir.File("gone"));
+    auto folder = OpenFolder(dir.File("gone"));
+    std::error_code error;
+    if (!std::filesystem::remove(dir.File("gone"), error))
+        GTEST_SKIP() << "a folder held open cannot be deleted here: " << error.message();
     said = RecordingReporter();
-    { TIni ini(dir.File("none"), said); }
+    { TIni ini(*folder, said); }
     EXPECT_EQ("Warning: settings file \"" + path +
                   "\" not saved: cannot create a temporary file for \"" + path +
                   "\": " + testing_support::NoSuchFolderText() + "\n",
@@ -251,17 +261,19 @@ TEST(TIniTest, AFileThatCannotBeReadIsLeftAsItIs) {
     TempDir dir;
     const std::string path = dir.File("ini.txt");
     WriteFile(path, "Language R\r\n");
-    // Operation 1 examines the file, 2 opens it, 3 reads it.
-    for (int failing = 1; failing <= 3; ++failing) {
+    // Operation 1 opens the folder, 2 examines the file, 3 opens it, 4
+    // reads it.
+    for (int failing = 2; failing <= 4; ++failing) {
         FaultInjectionEnv env(Env::Real());
         env.FailAt(failing);
         platform::ScopedEnv scoped(env);
         said = RecordingReporter();
         {
-            TIni ini(dir.path(), said);
+            auto folder = OpenFolder(dir.path());
+            TIni ini(*folder, said);
             EXPECT_EQ("E", ini.Data["Language"]);
         }
-        const char* what[] = {"", "examine", "open", "read"};
+        const char* what[] = {"", "", "examine", "open", "read"};
         EXPECT_EQ("Warning: settings file \"" + path +
                       "\" not loaded, the defaults are used and the file is left as it is: "
                       "injected fault: cannot " +
@@ -278,7 +290,8 @@ TEST(TIniTest, AFailedSaveKeepsTheOldFileWhole) {
     FaultInjectionEnv counter(Env::Real());
     {
         platform::ScopedEnv scoped(counter);
-        TIni ini(dir.path(), said);
+        auto folder = OpenFolder(dir.path());
+        TIni ini(*folder, said);
     }
     const uint64_t total = counter.OperationCount();
     WriteFile(path, "Language R\r\n");
@@ -287,7 +300,8 @@ TEST(TIniTest, AFailedSaveKeepsTheOldFileWhole) {
     {
         FaultInjectionEnv env(Env::Real());
         platform::ScopedEnv scoped(env);
-        TIni ini(dir.path(), said);
+        auto folder = OpenFolder(dir.path());
+        TIni ini(*folder, said);
         loadOps = env.OperationCount();
     }
     WriteFile(path, "Language R\r\n");
@@ -296,7 +310,10 @@ TEST(TIniTest, AFailedSaveKeepsTheOldFileWhole) {
         env.FailAt(failing);
         platform::ScopedEnv scoped(env);
         said = RecordingReporter();
-        { TIni ini(dir.path(), said); }
+        {
+            auto folder = OpenFolder(dir.path());
+            TIni ini(*folder, said);
+        }
         const std::string err = said.err();
         EXPECT_EQ(0u, err.find("Warning: settings file \"" + path + "\" not saved: ")) << err;
         EXPECT_NE(std::string::npos, err.find("injected fault")) << err;

@@ -66,12 +66,123 @@ class FaultyWritableFile : public WritableFile {
     std::unique_ptr<WritableFile> base_;
 };
 
+// A folder whose every operation goes through the Env's count and faults.
+class FaultyFolder : public Folder {
+  public:
+    FaultyFolder(FaultInjectionEnv& env, std::unique_ptr<Folder> base)
+        : Folder(base->openedAt()), env_(env), base_(std::move(base)) {}
+
+    // Not a file operation: it only names the folder.
+    Status Where(std::string* path) override { return base_->Where(path); }
+
+    Status OpenForRead(const std::string& name, std::unique_ptr<ReadableFile>* file) override {
+        return Run("open-read", "open", name, false, [&] {
+            std::unique_ptr<ReadableFile> base;
+            Status status = base_->OpenForRead(name, &base);
+            if (status.ok())
+                file->reset(new FaultyReadableFile(env_, Logged(name), std::move(base)));
+            return status;
+        });
+    }
+    Status CreateNew(const std::string& name, std::unique_ptr<WritableFile>* file) override {
+        return Run("create", "create", name, true, [&] {
+            std::unique_ptr<WritableFile> base;
+            Status status = base_->CreateNew(name, &base);
+            if (status.ok())
+                file->reset(new FaultyWritableFile(env_, Logged(name), std::move(base)));
+            return status;
+        });
+    }
+    Status GetFileKind(const std::string& name, FileKind* kind) override {
+        return Run("stat", "examine", name, false, [&] { return base_->GetFileKind(name, kind); });
+    }
+    Status ReadLink(const std::string& name, std::string* target) override {
+        return Run("readlink", "read the link", name, false,
+                   [&] { return base_->ReadLink(name, target); });
+    }
+    Status CreateDir(const std::string& name) override {
+        return Run("mkdir", "create folder", name, true, [&] { return base_->CreateDir(name); });
+    }
+    Status OpenFolder(const std::string& name, std::unique_ptr<Folder>* folder) override {
+        return Run("open-folder", "open folder", name, false, [&] {
+            std::unique_ptr<Folder> base;
+            Status status = base_->OpenFolder(name, &base);
+            if (status.ok()) {
+                folder->reset(new FaultyFolder(env_, std::move(base)));
+                (*folder)->SetTempNameForm(tempNameForm());
+            }
+            return status;
+        });
+    }
+    Status List(std::vector<std::string>* names) override {
+        return Run("list", "list folder", "", false, [&] { return base_->List(names); });
+    }
+    Status RenameFile(const std::string& from, const std::string& to) override {
+        return Run(
+            "rename", "rename", from, true, [&] { return base_->RenameFile(from, to); }, to);
+    }
+    Status RenameNoReplace(const std::string& from, const std::string& to) override {
+        return Run(
+            "rename-new", "rename", from, true, [&] { return base_->RenameNoReplace(from, to); },
+            to);
+    }
+    Status RemoveFile(const std::string& name) override {
+        return Run("remove", "delete", name, true, [&] { return base_->RemoveFile(name); });
+    }
+    Status GetOwnership(const std::string& name, FileOwnership* ownership) override {
+        return Run("stat-owner", "examine", name, false, [&] {
+            Status status = base_->GetOwnership(name, ownership);
+            if (status.ok() && env_.ownershipFixed()) {
+                ownership->mode = env_.fixedMode();
+                ownership->owner = ownership->group = 0;
+                ownership->attributes.clear();
+            }
+            return status;
+        });
+    }
+    Status SetOwnership(const std::string& name, const FileOwnership& ownership) override {
+        return Run("chown", "change the permissions of", name, true, [&] {
+            return env_.ownershipFixed() ? Status::OK() : base_->SetOwnership(name, ownership);
+        });
+    }
+    Status Sync() override {
+        return Run("sync-dir", "flush folder", "", false, [&] { return base_->Sync(); });
+    }
+    Status Lock(const std::string& lockName, std::unique_ptr<FolderLock>* lock,
+                LockHolder* holder) override {
+        return Run("lock", "lock folder", "", false,
+                   [&] { return base_->Lock(lockName, lock, holder); });
+    }
+
+  private:
+    std::string Logged(const std::string& name) const {
+        return name.empty() ? openedAt() : JoinPath(openedAt(), name);
+    }
+
+    template <class Operation>
+    Status Run(const char* operation, const char* what, const std::string& name, bool changes,
+               Operation&& run, const std::string& to = std::string()) {
+        const std::string path = Logged(name);
+        Status status;
+        if (env_.Begin(operation, to.empty() ? path : path + " -> " + Logged(to), changes))
+            status = env_.Injected(what, path);
+        else
+            status = run();
+        env_.End();
+        return status;
+    }
+
+    FaultInjectionEnv& env_;
+    std::unique_ptr<Folder> base_;
+};
+
 }  // namespace
 
 bool FaultInjectionEnv::Begin(const char* operation, const std::string& path, bool changes) {
     ++count_;
     log_.push_back(std::to_string(count_) + " " + operation + " " + path);
-    if (readOnly_ && changes)
+    failingEvery_ = !failEvery_.empty() && failEvery_ == operation;
+    if (failingEvery_ || (readOnly_ && changes))
         return true;
     return failAt_ != 0 && (count_ == failAt_ || (failFromThenOn_ && count_ > failAt_));
 }
@@ -82,118 +193,21 @@ void FaultInjectionEnv::End() {
 }
 
 Status FaultInjectionEnv::Injected(const char* operation, const std::string& path) {
-    return Status::Make(code_,
+    return Status::Make(failingEvery_ ? failEveryCode_ : code_,
                         std::string("injected fault: cannot ") + operation + " " + Quoted(path),
                         path, 0, "injected fault");
 }
 
-Status FaultInjectionEnv::OpenForRead(const std::string& path,
-                                      std::unique_ptr<ReadableFile>* file) {
+Status FaultInjectionEnv::OpenFolder(const std::string& path, std::unique_ptr<Folder>* folder) {
     Status status;
-    if (Begin("open-read", path)) {
-        status = Injected("open", path);
+    if (Begin("open-folder", path)) {
+        status = Injected("open folder", path);
     } else {
-        std::unique_ptr<ReadableFile> base;
-        status = base_.OpenForRead(path, &base);
+        std::unique_ptr<Folder> base;
+        status = base_.OpenFolder(path, &base);
         if (status.ok())
-            file->reset(new FaultyReadableFile(*this, path, std::move(base)));
+            folder->reset(new FaultyFolder(*this, std::move(base)));
     }
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) {
-    Status status;
-    if (Begin("create", path, true)) {
-        status = Injected("create", path);
-    } else {
-        std::unique_ptr<WritableFile> base;
-        status = base_.CreateNew(path, &base);
-        if (status.ok())
-            file->reset(new FaultyWritableFile(*this, path, std::move(base)));
-    }
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::GetFileKind(const std::string& path, FileKind* kind) {
-    Status status = Begin("stat", path) ? Injected("examine", path) : base_.GetFileKind(path, kind);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::ReadLink(const std::string& path, std::string* target) {
-    Status status =
-        Begin("readlink", path) ? Injected("read the link", path) : base_.ReadLink(path, target);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::CreateDir(const std::string& path) {
-    Status status =
-        Begin("mkdir", path, true) ? Injected("create folder", path) : base_.CreateDir(path);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::ListDir(const std::string& path, std::vector<std::string>* names) {
-    Status status =
-        Begin("list", path) ? Injected("list folder", path) : base_.ListDir(path, names);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string& to) {
-    Status status = Begin("rename", from + " -> " + to, true) ? Injected("rename", from)
-                                                              : base_.RenameFile(from, to);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::RenameNoReplace(const std::string& from, const std::string& to) {
-    Status status = Begin("rename-new", from + " -> " + to, true) ? Injected("rename", from)
-                                                                  : base_.RenameNoReplace(from, to);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::RemoveFile(const std::string& path) {
-    Status status = Begin("remove", path, true) ? Injected("delete", path) : base_.RemoveFile(path);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::GetOwnership(const std::string& path, FileOwnership* ownership) {
-    Status status =
-        Begin("stat-owner", path) ? Injected("examine", path) : base_.GetOwnership(path, ownership);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::SetOwnership(const std::string& path, const FileOwnership& ownership) {
-    Status status = Begin("chown", path, true) ? Injected("change the permissions of", path)
-                                               : base_.SetOwnership(path, ownership);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::SyncDir(const std::string& path) {
-    Status status = Begin("sync-dir", path) ? Injected("flush folder", path) : base_.SyncDir(path);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::LockDir(const std::string& path, const std::string& lockName,
-                                  std::unique_ptr<FolderLock>* lock) {
-    Status status =
-        Begin("lock", path) ? Injected("lock folder", path) : base_.LockDir(path, lockName, lock);
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::GetCurrentDir(std::string* path) {
-    Status status =
-        Begin("getcwd", "") ? Injected("find", "current folder") : base_.GetCurrentDir(path);
     End();
     return status;
 }

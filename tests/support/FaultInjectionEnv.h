@@ -8,10 +8,15 @@
 
 namespace platform {
 
-// An Env for tests: passes every operation to a base Env, counts them, and can
-// make the N-th operation fail (once, or that one and every later one), or end
-// the process right after the N-th operation as if it had been killed.
-// A failing write first writes half of its bytes, as a full disk would.
+// An Env for tests: passes every operation, of the Env and of every folder
+// and file it opens, to a base Env, counts them, and can make the N-th
+// operation fail (once, or that one and every later one), or end the process
+// right after the N-th operation as if it had been killed. A failing write
+// first writes half of its bytes, as a full disk would.
+//
+// It can also play a file system that keeps no owners or permission bits:
+// one that refuses every change of them, or one that takes every change and
+// keeps none (FAT and exFAT as the kernel mounts them, by their options).
 class FaultInjectionEnv : public Env {
   public:
     static constexpr int kCrashExitStatus = 86;
@@ -25,6 +30,18 @@ class FaultInjectionEnv : public Env {
         failFromThenOn_ = fromThenOn;
         code_ = code;
     }
+    // Every operation named `operation` (as in the log) fails with a status
+    // of the kind `code`, and changes nothing.
+    void FailEvery(const std::string& operation, StatusCode code) {
+        failEvery_ = operation;
+        failEveryCode_ = code;
+    }
+    // Every change of ownership succeeds and changes nothing; every file
+    // reads back as owned by the super-user with permission bits `mode`.
+    void KeepNoOwnership(uint32_t mode) {
+        fixedMode_ = mode;
+        ownershipFixed_ = true;
+    }
     void CrashAfter(uint64_t n) { crashAfter_ = n; }
     // Every operation that would change the file system fails, as on a
     // read-only folder (which the super-user cannot otherwise be shown).
@@ -34,27 +51,15 @@ class FaultInjectionEnv : public Env {
     // One line per operation: "<n> <operation> <path>".
     const std::vector<std::string>& Log() const { return log_; }
 
-    Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
-    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override;
-    Status GetFileKind(const std::string& path, FileKind* kind) override;
-    Status ReadLink(const std::string& path, std::string* target) override;
-    Status CreateDir(const std::string& path) override;
-    Status ListDir(const std::string& path, std::vector<std::string>* names) override;
-    Status RenameFile(const std::string& from, const std::string& to) override;
-    Status RenameNoReplace(const std::string& from, const std::string& to) override;
-    Status RemoveFile(const std::string& path) override;
-    Status GetOwnership(const std::string& path, FileOwnership* ownership) override;
-    Status SetOwnership(const std::string& path, const FileOwnership& ownership) override;
-    Status SyncDir(const std::string& path) override;
-    Status LockDir(const std::string& path, const std::string& lockName,
-                   std::unique_ptr<FolderLock>* lock) override;
-    Status GetCurrentDir(std::string* path) override;
+    Status OpenFolder(const std::string& path, std::unique_ptr<Folder>* folder) override;
 
-    // Used by the file objects this Env hands out. True when this operation
-    // must fail.
+    // Used by the folders and files this Env hands out. True when this
+    // operation must fail; Injected() then says how.
     bool Begin(const char* operation, const std::string& path, bool changes = false);
     void End();
     Status Injected(const char* operation, const std::string& path);
+    bool ownershipFixed() const { return ownershipFixed_; }
+    uint32_t fixedMode() const { return fixedMode_; }
 
   private:
     Env& base_;
@@ -62,6 +67,11 @@ class FaultInjectionEnv : public Env {
     uint64_t failAt_ = 0;
     bool failFromThenOn_ = false;
     StatusCode code_ = StatusCode::kIoError;
+    std::string failEvery_;
+    StatusCode failEveryCode_ = StatusCode::kIoError;
+    bool failingEvery_ = false;  // the operation begun is one of those
+    bool ownershipFixed_ = false;
+    uint32_t fixedMode_ = 0;
     uint64_t crashAfter_ = 0;
     bool readOnly_ = false;
     std::vector<std::string> log_;

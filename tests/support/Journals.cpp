@@ -23,8 +23,7 @@ TRecord Record(float date, int clock, int place, int position, bool lucid, int c
 }
 
 void WritePlainJournal(const std::string& dir, const LegacyJournal& journal) {
-    WriteDataFile(platform::JoinPath(dir, "data"), journal.places, journal.positions,
-                  journal.records);
+    WriteDataFile(*OpenFolder(dir), "data", journal.places, journal.positions, journal.records);
 }
 
 void WriteEncipheredJournal(const std::string& dir, const LegacyJournal& journal,

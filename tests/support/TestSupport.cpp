@@ -132,8 +132,18 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
+std::unique_ptr<platform::Folder> OpenFolder(const std::string& path) {
+    std::unique_ptr<platform::Folder> folder;
+    const platform::Status status = platform::Env::Current().OpenFolder(path, &folder);
+    EXPECT_TRUE(status.ok()) << status.message();
+    return folder;
+}
+
 void MakeFolder(const std::string& path) {
-    const platform::Status status = platform::Env::Real().CreateDir(path);
+    std::unique_ptr<platform::Folder> parent;
+    platform::Status status = platform::Env::Real().OpenFolder(platform::FolderOf(path), &parent);
+    if (status.ok())
+        status = parent->CreateDir(platform::NameOf(path));
     ASSERT_TRUE(status.ok()) << status.message();
 }
 

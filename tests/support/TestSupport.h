@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::string& dir);
 // The converter built with these tests.
 ProcessResult RunConverter(const std::string& dir, const std::vector<std::string>& args = {});
+
+// The folder at `path`, held open through the Env in use (a test that
+// installed a FaultInjectionEnv sees its operations there); fails the test
+// when it cannot be opened.
+std::unique_ptr<platform::Folder> OpenFolder(const std::string& path);
 
 // Paths are UTF-8. Reading and making folders go through the real Env, so
 // they work at any length; writing makes a file as any program would.

@@ -29,6 +29,9 @@ constexpr int kHangUp = 1;
 constexpr DWORD kCloseGraceMilliseconds = 4500;
 
 std::atomic<int> pending{0};
+bool held = false;
+bool thrown = false;  // the run was told, and unwound
+int depth = 0;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (event) {
@@ -71,17 +74,23 @@ std::string Describe(int signal) {
 }  // namespace
 
 InterruptHandling::InterruptHandling() {
+    if (depth++ > 0)
+        return;
     pending.store(0);
+    held = false;
+    thrown = false;
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 InterruptHandling::~InterruptHandling() {
+    if (--depth > 0)
+        return;
     SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
     // An event that came after the last interruption point, when the work
-    // was past undoing, ends the program now that the work is done, with
-    // the status it stands for.
+    // was past undoing and not held, ends the program now that the work is
+    // done, with the status it stands for.
     const int signal = pending.load();
-    if (signal != 0 && std::uncaught_exceptions() == 0) {
+    if (signal != 0 && !held && !thrown && std::uncaught_exceptions() == 0) {
         std::fflush(nullptr);
         ExitProcess(static_cast<UINT>(128 + signal));
     }
@@ -96,8 +105,18 @@ int PendingInterrupt() {
 
 void CheckForInterrupt() {
     const int signal = pending.load();
-    if (signal != 0)
+    if (signal != 0 && !held) {
+        thrown = true;
         throw Interrupted(signal);
+    }
+}
+
+void HoldInterrupts() {
+    held = depth > 0;
+}
+
+int HeldInterrupt() {
+    return held ? pending.load() : 0;
 }
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 #include <map>
 #include <thread>
 
+#include "core/JournalFiles.h"
 #include "platform/os/Env.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
@@ -141,7 +142,7 @@ bool WaitForName(Converter& run, const std::string& dir,
 }
 
 bool IsTemp(const std::string& name, const std::string& near) {
-    return platform::IsTempNameFor(name, near);
+    return journal_files::kTemporaryForm.Matches(name, near);
 }
 
 // The moments of a run at which a second process has done harm.
@@ -421,14 +422,28 @@ TEST_F(RealConditionsTest, LinksFifosAndLeftoversInTheFolder) {
              EXPECT_EQ("kept by an earlier run", ReadFile(d + "/data.interrupted"));
              EXPECT_TRUE(journalIn(d + "/data.interrupted.1", small));
          }},
+        // The password opens the copy but not the data file: the run could
+        // not go on, so it changes nothing, as a wrong password says.
         {"a stale working copy and a damaged data file",
          [&](const std::string& d, const std::string&) {
              WriteFile(d + "/dataX", small);
              WriteFile(d + "/data", small.substr(0, small.size() / 2));
          },
-         2, "is not the journal in",
+         2, "/data\" does not open with the password given: it has another password, or is damaged",
          [&](const std::string& d, const std::string&) {
-             EXPECT_TRUE(journalIn(d + "/data.interrupted", small));
+             EXPECT_TRUE(journalIn(d + "/dataX", small));
+             EXPECT_TRUE(journalIn(d + "/data", small.substr(0, small.size() / 2)));
+             EXPECT_EQ((std::vector<std::string>{"data", "dataX"}), ListFolder(d));
+         }},
+        {"a stale working copy and a newer journal of another password",
+         [&](const std::string& d, const std::string&) {
+             WriteFile(d + "/dataX", small);
+             WriteEncipheredJournal(d, newer, "another");
+         },
+         2, "/data\" does not open with the password given",
+         [&](const std::string& d, const std::string&) {
+             EXPECT_TRUE(journalIn(d + "/dataX", small));
+             EXPECT_EQ((std::vector<std::string>{"data", "dataX"}), ListFolder(d));
          }},
         {"the journal lies deciphered and no password is given",
          [&](const std::string& d, const std::string&) {
@@ -486,5 +501,6 @@ TEST_F(RealConditionsTest, StandardOutputThatCannotBeWrittenIsAFailure) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(1, WEXITSTATUS(status));
     EXPECT_NE(std::string::npos,
-              ReadFile(dir.File("err")).find("Error: cannot write to standard output\n"));
+              ReadFile(dir.File("err"))
+                  .find("Error: cannot write to standard output or standard error\n"));
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/os/Env.h"
-#include "support/FaultInjectionEnv.h"
 #include "platform/text/PathText.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"
@@ -36,7 +36,7 @@ TEST(XmlDomTest, LoadingReportsTheFileAndTheReason) {
     WriteFile(missing, "<a/>");
     platform::FaultInjectionEnv env(platform::Env::Real());
     platform::ScopedEnv scoped(env);
-    env.FailAt(2);
+    env.FailAt(3);  // after opening the folder and the file
     EXPECT_EQ("injected fault: cannot read \"" + missing + "\"",
               ErrorOf<XmlError>([&] { TXMLDocument::Create(platform::PathToWide(missing)); }));
 }
@@ -62,7 +62,7 @@ TEST(XmlDomTest, SaveReplacesTheFileAtomicallyAndReportsFailure) {
     {
         platform::FaultInjectionEnv env(platform::Env::Real());
         platform::ScopedEnv scoped(env);
-        env.FailAt(2);  // the write of the temporary file
+        env.FailAt(3);  // after opening the folder and creating the temporary file: its write
         const std::string error =
             ErrorOf<XmlError>([&] { doc->SaveToFile(platform::PathToWide(path)); });
         EXPECT_EQ(0u, error.find("injected fault: cannot write \"" + path + ".")) << error;
@@ -70,9 +70,9 @@ TEST(XmlDomTest, SaveReplacesTheFileAtomicallyAndReportsFailure) {
     EXPECT_EQ("<a>old</a>", ReadFile(path));
     EXPECT_EQ(std::vector<std::string>{"data.xml"}, testing_support::ListFolder(dir.path()));
     const std::string elsewhere = dir.File("missing/data.xml");
-    EXPECT_EQ("cannot create a temporary file for \"" + elsewhere +
-                  "\": " + testing_support::NoSuchFolderText(),
-              ErrorOf<XmlError>([&] { doc->SaveToFile(platform::PathToWide(elsewhere)); }));
+    EXPECT_EQ(
+        "cannot open folder \"" + dir.File("missing") + "\": " + testing_support::NoSuchFileText(),
+        ErrorOf<XmlError>([&] { doc->SaveToFile(platform::PathToWide(elsewhere)); }));
     doc->SaveToFile(platform::PathToWide(path));
     EXPECT_EQ("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<a>new</a>\r\n",
               ReadFile(path));
