@@ -239,9 +239,9 @@ void TDreamBase::SayIfNotPrivate() {
     reporter_.Note("the file system of the folder " + Quoted(folder_.Location()) +
                    " cannot make a file private: while the run lasts, the deciphered journal in " +
                    Quoted(folder_.PathOf(DATA_F_NAME)) +
-                   " is readable by whoever can read the folder, and so is " +
+                   " is readable by whoever can read the folder; " +
                    Quoted(folder_.PathOf(journal_files::kDocument)) +
-                   ", which holds the journal in the clear, after the run");
+                   ", which holds the journal in the clear, stays readable by them");
 }
 
 bool TDreamBase::IsPlainFile(const std::string& fileName) const {

@@ -3,7 +3,9 @@
 // happens, the journal must survive and a later run must convert it.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <map>
 
 #include "core/DreamBinding.h"
 #include "platform/text/PathText.h"
@@ -278,5 +280,109 @@ TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
         ExpectLaterRunConverts(dir.path(), context);
         if (HasFailure())
             break;
+    }
+}
+
+namespace {
+
+// Every name of the folder with its bytes.
+std::map<std::string, std::string> Contents(const std::string& dir) {
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : ListFolder(dir))
+        contents[name] = ReadFile(dir + "/" + name);
+    return contents;
+}
+
+}  // namespace
+
+// A signal after each operation in turn: before the point of no return it
+// stops the run with the folder exactly as found (128 + n); after it, the
+// run finishes and says that the signal came when the journal was already
+// converted (0). Never anything between.
+TEST_F(SweepTest, ASignalAtAnyMomentTellsTheTruthAboutTheJournal) {
+    if (!RaisedSignalsReachTheRun())
+        GTEST_SKIP() << "a signal raised by the process is no interrupt here";
+    const uint64_t total = CountOperations();
+    int stopped = 0, late = 0;
+    for (uint64_t n = 1; n <= total; ++n) {
+        TempDir dir;
+        Prepare(dir.path());
+        const auto before = Contents(dir.path());
+        FaultPlan plan;
+        plan.signalAfter = n;
+        plan.signal = n % 2 == 0 ? SIGINT : SIGTERM;
+        Outcome outcome = RunWithFaults(dir.path(), plan);
+        const std::string context = Describe(n, outcome);
+        const ProcessResult& run = outcome.result;
+        if (run.exitStatus == 128 + plan.signal) {
+            ++stopped;
+            EXPECT_EQ(0u, run.err.find("Stopped: interrupted by SIG")) << context;
+            EXPECT_TRUE(before == Contents(dir.path())) << "not as found: " << context;
+        } else {
+            ++late;
+            EXPECT_EQ(0, run.exitStatus) << context;
+            EXPECT_EQ("Done", run.out) << context;
+            EXPECT_NE(std::string::npos, run.err.find("Note: the run was interrupted by SIG"))
+                << context;
+            EXPECT_NE(std::string::npos, run.err.find(" after the conversion was complete; the "
+                                                      "journal is converted\n"))
+                << context;
+            EXPECT_EQ(3, DreamsIn(dir.File("data.xml"))) << context;
+            EXPECT_TRUE(IsJournal(dir.File("data"))) << context;
+            EXPECT_TRUE(IsJournal(dir.File("_data"))) << context;
+        }
+        if (HasFailure())
+            break;
+    }
+    EXPECT_GT(stopped, 0);
+    EXPECT_GT(late, 0);
+    RecordProperty("stopped", stopped);
+    RecordProperty("late", late);
+}
+
+// File systems that keep no permission bits, as the kernel mounts FAT and
+// exFAT: one refuses every change of mode and owner, one takes it and keeps
+// nothing (every file reads back as the mount's mask gives it), one both.
+// The conversion works on each, and says when the deciphered journal lies
+// readable by others.
+TEST_F(SweepTest, AFileSystemWithoutPermissionsConvertsAndSaysWhatItCannotHide) {
+    struct Case {
+        const char* what;
+        FaultPlan plan;
+        bool readableByOthers;
+    };
+    std::vector<Case> cases(3);
+    cases[0] = {"changes refused", FaultPlan(), false};
+    cases[0].plan.failEvery = "chown";
+    cases[0].plan.failEveryCode = platform::StatusCode::kPermission;
+    cases[1] = {"changes kept nowhere", FaultPlan(), true};
+    cases[1].plan.fixedMode = 0755;
+    cases[2] = {"changes refused and a fixed mask", FaultPlan(), true};
+    cases[2].plan.failEvery = "chown";
+    cases[2].plan.failEveryCode = platform::StatusCode::kNotSupported;
+    cases[2].plan.fixedMode = 0777;
+    for (const Case& c : cases) {
+        for (int run = 1; run <= 2; ++run) {  // a first and a second conversion
+            SCOPED_TRACE(std::string(c.what) + ", run " + std::to_string(run));
+            TempDir dir;
+            Prepare(dir.path());
+            if (run == 2) {
+                ASSERT_EQ("Done", RunWithFaults(dir.path(), c.plan).result.out);
+            }
+            const ProcessResult result = RunWithFaults(dir.path(), c.plan).result;
+            EXPECT_EQ(0, result.exitStatus) << result.err;
+            EXPECT_EQ("Done", result.out);
+            const size_t note = result.err.find(
+                "cannot make a file private: while the run "
+                "lasts, the deciphered journal in \"" +
+                dir.File("data") + "\" is readable");
+            EXPECT_EQ(c.readableByOthers, note != std::string::npos) << result.err;
+            EXPECT_EQ(3, DreamsIn(dir.File("data.xml")));
+            EXPECT_TRUE(IsJournal(dir.File("data")));
+            EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml.bak")));
+            if (run == 2) {
+                EXPECT_EQ(3, DreamsIn(dir.File("data.xml.1.bak")));
+            }
+        }
     }
 }

@@ -19,13 +19,16 @@ namespace {
 // can spoil.
 const char kChildRunArgument[] = "--jc-child-run=";
 
-// "<failAt> <failFromThenOn> <crashAfter> <readOnly> <cipherFailAt> <count file> <arg>..."
+// "<failAt> <failFromThenOn> <crashAfter> <readOnly> <cipherFailAt> x<failEvery>
+// <failEveryCode> <fixedMode> <signalAfter> <signal> <count file> <arg>..."
 // with the texts in hex.
 std::string DescribeRun(const FaultPlan& plan, const std::string& countFile,
                         const std::vector<std::string>& args) {
     std::ostringstream out;
     out << plan.failAt << ' ' << plan.failFromThenOn << ' ' << plan.crashAfter << ' '
-        << plan.readOnly << ' ' << plan.cipherFailAt << ' ' << ToHex(countFile);
+        << plan.readOnly << ' ' << plan.cipherFailAt << " x" << ToHex(plan.failEvery) << ' '
+        << static_cast<int>(plan.failEveryCode) << ' ' << plan.fixedMode << ' ' << plan.signalAfter
+        << ' ' << plan.signal << ' ' << ToHex(countFile);
     for (const std::string& arg : args)
         out << " x" << ToHex(arg);  // "x": an empty argument is a word too
     return out.str();
@@ -68,10 +71,14 @@ int RunChild(char** argv) {
         return 127;
     std::istringstream in(description);
     FaultPlan plan;
-    std::string countFile;
+    std::string countFile, failEvery;
+    int failEveryCode = 0;
     in >> plan.failAt >> plan.failFromThenOn >> plan.crashAfter >> plan.readOnly >>
-        plan.cipherFailAt >> countFile;
+        plan.cipherFailAt >> failEvery >> failEveryCode >> plan.fixedMode >> plan.signalAfter >>
+        plan.signal >> countFile;
     countFile = FromHex(countFile);
+    plan.failEvery = FromHex(failEvery.substr(1));
+    plan.failEveryCode = static_cast<platform::StatusCode>(failEveryCode);
     std::vector<std::string> args;
     for (std::string word; in >> word;)
         args.push_back(FromHex(word.substr(1)));
@@ -83,6 +90,12 @@ int RunChild(char** argv) {
         env.CrashAfter(plan.crashAfter);
     if (plan.readOnly)
         env.MakeReadOnly();
+    if (!plan.failEvery.empty())
+        env.FailEvery(plan.failEvery, plan.failEveryCode);
+    if (plan.fixedMode != 0)
+        env.KeepNoOwnership(plan.fixedMode);
+    if (plan.signalAfter != 0)
+        env.SignalAfter(plan.signalAfter, plan.signal);
     platform::FaultInjectionCrypto crypto(platform::CryptoService::Real());
     crypto.FailAt(plan.cipherFailAt);
     std::vector<const char*> programArgv = {"convert1_1to2_0"};

@@ -15,6 +15,14 @@ struct FaultPlan {
     uint64_t crashAfter = 0;  // 0: the run is not stopped
     bool readOnly = false;
     uint64_t cipherFailAt = 0;  // 0: the cryptographic service does not fail
+    // Every operation of this name fails with this kind (none: "").
+    std::string failEvery;
+    platform::StatusCode failEveryCode = platform::StatusCode::kNotSupported;
+    // Not 0: ownership changes are taken and not kept; files read back with
+    // these permission bits.
+    uint32_t fixedMode = 0;
+    uint64_t signalAfter = 0;  // 0: no signal
+    int signal = 0;
 };
 
 // Runs the program's entry in a child process, in folder `dir`, with

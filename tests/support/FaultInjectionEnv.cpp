@@ -1,5 +1,6 @@
 #include "support/FaultInjectionEnv.h"
 
+#include <csignal>
 #include <cstdlib>
 
 namespace platform {
@@ -190,6 +191,8 @@ bool FaultInjectionEnv::Begin(const char* operation, const std::string& path, bo
 void FaultInjectionEnv::End() {
     if (crashAfter_ != 0 && count_ >= crashAfter_)
         std::_Exit(kCrashExitStatus);
+    if (signalAfter_ != 0 && count_ == signalAfter_)
+        std::raise(signal_);
 }
 
 Status FaultInjectionEnv::Injected(const char* operation, const std::string& path) {

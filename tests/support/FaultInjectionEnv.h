@@ -43,6 +43,12 @@ class FaultInjectionEnv : public Env {
         ownershipFixed_ = true;
     }
     void CrashAfter(uint64_t n) { crashAfter_ = n; }
+    // Right after operation n, the process sends itself `signal`, as a user
+    // or another process might at that moment.
+    void SignalAfter(uint64_t n, int signal) {
+        signalAfter_ = n;
+        signal_ = signal;
+    }
     // Every operation that would change the file system fails, as on a
     // read-only folder (which the super-user cannot otherwise be shown).
     void MakeReadOnly() { readOnly_ = true; }
@@ -73,6 +79,8 @@ class FaultInjectionEnv : public Env {
     bool ownershipFixed_ = false;
     uint32_t fixedMode_ = 0;
     uint64_t crashAfter_ = 0;
+    uint64_t signalAfter_ = 0;
+    int signal_ = 0;
     bool readOnly_ = false;
     std::vector<std::string> log_;
 };

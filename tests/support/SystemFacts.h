@@ -23,4 +23,9 @@ std::optional<unsigned> PermissionBits(const std::string& path);
 // The longest path a program can be started in as its current folder.
 size_t LongestCurrentFolder();
 
+// True where a signal a process raises itself (std::raise) reaches the
+// program's interrupt handling as one from a user would. Windows delivers a
+// user's interrupts as console events instead.
+bool RaisedSignalsReachTheRun();
+
 }  // namespace testing_support

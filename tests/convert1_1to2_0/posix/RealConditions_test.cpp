@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -69,21 +71,43 @@ std::map<std::string, Entry> Snapshot(const std::string& dir) {
     return entries;
 }
 
+// How a converter is started: its input at its end at once, or held open
+// until it ends (so that it waits for Enter); what it says kept, or written
+// into a pipe whose reader is gone.
+struct Console {
+    bool holdInput = false;
+    bool closedPipe = false;
+};
+
 // The converter started in `dir`, standard input closed; a run that hangs is
 // ended by an alarm after a minute.
 class Converter {
   public:
-    Converter(const std::string& dir, const std::vector<std::string>& args) {
+    Converter(const std::string& dir, const std::vector<std::string>& args,
+              Console console = Console()) {
+        int input[2] = {-1, -1}, output[2] = {-1, -1};
+        if ((console.holdInput && ::pipe(input) != 0) ||
+            (console.closedPipe && ::pipe(output) != 0)) {
+            ADD_FAILURE() << "no pipe";
+            return;
+        }
         pid_ = ::fork();
         if (pid_ == 0) {
-            int in = ::open("/dev/null", O_RDONLY);
-            int out = ::open(capture_.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            int err = ::open(capture_.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            int in = console.holdInput ? input[0] : ::open("/dev/null", O_RDONLY);
+            int out = console.closedPipe ? output[1]
+                                         : ::open(capture_.File("out").c_str(),
+                                                  O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            int err = console.closedPipe ? output[1]
+                                         : ::open(capture_.File("err").c_str(),
+                                                  O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0)
                 ::_exit(127);
             ::dup2(in, 0);
             ::dup2(out, 1);
             ::dup2(err, 2);
+            // Whoever started it left no reader on the pipe.
+            if (console.closedPipe)
+                ::close(output[0]);
             ::alarm(60);
             std::vector<char*> argv = {const_cast<char*>(JC_CONVERTER_PATH)};
             for (const std::string& arg : args)
@@ -92,6 +116,15 @@ class Converter {
             ::execv(JC_CONVERTER_PATH, argv.data());
             ::_exit(127);
         }
+        for (int fd : {input[0], output[0], output[1]}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+        input_ = input[1];
+    }
+    ~Converter() {
+        if (input_ >= 0)
+            ::close(input_);
     }
     bool Running() {
         int status = 0;
@@ -101,6 +134,10 @@ class Converter {
         return false;
     }
     void Signal(int signal) { ::kill(pid_, signal); }
+    // What it has said on standard output so far.
+    std::string OutputSoFar() const {
+        return Exists(capture_.File("out")) ? ReadFile(capture_.File("out")) : std::string();
+    }
     ProcessResult Wait() {
         int status = 0;
         if (!done_ && ::waitpid(pid_, &status, 0) == pid_)
@@ -112,11 +149,14 @@ class Converter {
     void Finish(int status) {
         done_ = true;
         result_.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result_.out = ReadFile(capture_.File("out"));
-        result_.err = ReadFile(capture_.File("err"));
+        if (Exists(capture_.File("out")))
+            result_.out = ReadFile(capture_.File("out"));
+        if (Exists(capture_.File("err")))
+            result_.err = ReadFile(capture_.File("err"));
     }
 
     TempDir capture_;
+    int input_ = -1;  // the writing end of a held input
     pid_t pid_ = -1;
     bool done_ = false;
     ProcessResult result_;
@@ -215,10 +255,10 @@ TEST_F(RealConditionsTest, ASecondRunFindsTheFolderBusyAndTouchesNothing) {
 }
 
 TEST_F(RealConditionsTest, ASignalPutsTheFolderBackAsItWas) {
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    const int signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
     int n = 0;
     for (const Moment& moment : kMoments) {
-        const int signal = signals[n++ % 3];
+        const int signal = signals[n++ % 4];
         SCOPED_TRACE(std::string(moment.what) + ", signal " + std::to_string(signal));
         TempDir dir;
         Prepare(dir.path());
@@ -277,7 +317,21 @@ struct FolderCase {
     std::string errContains;
     // Checks what the run left, given the folder and the one beside it.
     std::function<void(const std::string& dir, const std::string& elsewhere)> check;
+    // More that standard error says, each with the folder's path in place
+    // of "{}".
+    std::vector<std::string> errAlso = {};
 };
+
+// Every file of the folder holding `text`.
+std::vector<std::string> FilesHolding(const std::string& dir, const std::string& text) {
+    std::vector<std::string> holding;
+    for (const std::string& name : ListFolder(dir)) {
+        if (fs::is_regular_file(fs::symlink_status(dir + "/" + name)) &&
+            ReadFile(dir + "/" + name).find(text) != std::string::npos)
+            holding.push_back(name);
+    }
+    return holding;
+}
 
 void Link(const std::string& target, const std::string& link) {
     ASSERT_EQ(0, ::symlink(target.c_str(), link.c_str())) << link;
@@ -369,6 +423,48 @@ TEST_F(RealConditionsTest, LinksFifosAndLeftoversInTheFolder) {
              untouched(d, e);
              EXPECT_TRUE(fs::is_symlink(d + "/data.xml.bak"));
          }},
+        {"settings files that are links",
+         [&](const std::string& d, const std::string& e) {
+             WriteFile(d + "/data", small);
+             Link(e + "/target", d + "/ini.txt");
+             Link(e + "/target", d + "/ini");
+         },
+         0,
+         "/ini.txt\": it is a symbolic link, which is not followed",
+         [&](const std::string& d, const std::string& e) {
+             untouched(d, e);
+             EXPECT_TRUE(fs::is_symlink(d + "/ini.txt"));
+             EXPECT_TRUE(fs::is_symlink(d + "/ini"));
+             EXPECT_EQ(std::vector<std::string>{}, FilesHolding(d, "not the journal's"));
+         },
+         {"Warning: cannot open \"{}/ini\": it is a symbolic link, which is not followed; the "
+          "legacy settings keep their defaults\n"}},
+        // A person may name a file so; only the program's own form of
+        // temporary file goes, and each one that goes is named.
+        {"files of the user's named like temporaries, and a leftover temporary file",
+         [&](const std::string& d, const std::string&) {
+             WriteFile(d + "/data", small);
+             for (const char* name : {"data.Original.tmp", "data.xml.MyBackup.tmp",
+                                      "ini.txt.Settings.tmp", "_data.20241231.tmp"})
+                 WriteFile(d + "/" + name, std::string("mine: ") + name);
+             WriteFile(d + "/.data__.cnv-3f9k2m1q.tmp", "left by a killed run");
+         },
+         0,
+         "Note: removed \"",
+         [&](const std::string& d, const std::string&) {
+             for (const char* name : {"data.Original.tmp", "data.xml.MyBackup.tmp",
+                                      "ini.txt.Settings.tmp", "_data.20241231.tmp"})
+                 EXPECT_EQ(std::string("mine: ") + name, ReadFile(d + "/" + name));
+             EXPECT_FALSE(Exists(d + "/.data__.cnv-3f9k2m1q.tmp"));
+         },
+         {"Note: removed \"{}/.data__.cnv-3f9k2m1q.tmp\", a temporary file an interrupted run "
+          "left\n",
+          "Warning: \"{}/_data.20241231.tmp\" is named as an earlier version of this program "
+          "named its temporary files: it may have been left by one, and may hold the "
+          "deciphered journal. It is kept; delete it if it is not yours.\n",
+          "Warning: \"{}/data.Original.tmp\" is named as an earlier version",
+          "Warning: \"{}/data.xml.MyBackup.tmp\" is named as an earlier version",
+          "Warning: \"{}/ini.txt.Settings.tmp\" is named as an earlier version"}},
         {"the working copy's name is a link",
          [&](const std::string& d, const std::string& e) {
              WriteFile(d + "/data", small);
@@ -470,6 +566,38 @@ TEST_F(RealConditionsTest, LinksFifosAndLeftoversInTheFolder) {
                  EXPECT_EQ((std::vector<std::string>{"data", "data.xml"}), ListFolder(d));
                  EXPECT_EQ(small, ReadFile(d + "/data"));
              }});
+        // The run can change nothing: no advice to put back a journal that
+        // was never changed.
+        cases.push_back({"a data file that cannot be changed",
+                         [&](const std::string& d, const std::string&) {
+                             WriteFile(d + "/data", small);
+                             ASSERT_EQ(0, std::system(("chattr +i '" + d + "/data'").c_str()));
+                         },
+                         1, "/data\": Operation not permitted",
+                         [&](const std::string& d, const std::string&) {
+                             std::system(("chattr -i '" + d + "/data'").c_str());
+                             EXPECT_EQ((std::vector<std::string>{"data"}), ListFolder(d));
+                             EXPECT_EQ(small, ReadFile(d + "/data"));
+                         }});
+        // As the super-user in a user's folder: what only the super-user may
+        // read is not read, and nothing of it reaches the user's folder.
+        cases.push_back({"settings links to a file only the super-user may read",
+                         [&](const std::string& d, const std::string& e) {
+                             WriteFile(d + "/data", small);
+                             WriteFile(e + "/secret", "the super-user's secret");
+                             ASSERT_EQ(0, ::chmod((e + "/secret").c_str(), 0600));
+                             Link(e + "/secret", d + "/ini.txt");
+                             Link(e + "/secret", d + "/ini");
+                             for (const std::string& name : ListFolder(d))
+                                 ASSERT_EQ(0, ::lchown((d + "/" + name).c_str(), 65534, 65534));
+                             ASSERT_EQ(0, ::chown(d.c_str(), 65534, 65534));
+                         },
+                         0, "/ini.txt\": it is a symbolic link, which is not followed",
+                         [&](const std::string& d, const std::string& e) {
+                             EXPECT_TRUE(fs::is_symlink(d + "/ini.txt"));
+                             EXPECT_EQ(std::vector<std::string>{}, FilesHolding(d, "secret"));
+                             EXPECT_EQ("the super-user's secret", ReadFile(e + "/secret"));
+                         }});
     }
     for (const FolderCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -486,6 +614,11 @@ TEST_F(RealConditionsTest, LinksFifosAndLeftoversInTheFolder) {
             EXPECT_EQ(kWrongPasswordOutput, run.out);
         }
         EXPECT_NE(std::string::npos, run.err.find(c.errContains)) << run.err;
+        for (std::string also : c.errAlso) {
+            also.replace(also.find("{}"), 2, dir.path());
+            EXPECT_NE(std::string::npos, run.err.find(also)) << also << "\n" << run.err;
+        }
+        EXPECT_EQ(std::string::npos, run.err.find("rename it to")) << "advice: " << run.err;
         if (c.check)
             c.check(dir.path(), elsewhere.path());
     }
@@ -503,4 +636,352 @@ TEST_F(RealConditionsTest, StandardOutputThatCannotBeWrittenIsAFailure) {
     EXPECT_NE(std::string::npos,
               ReadFile(dir.File("err"))
                   .find("Error: cannot write to standard output or standard error\n"));
+}
+
+// The folder moved by another process at the moments that once broke a run,
+// with and without a new folder made at its old path: the run finishes in
+// the folder it locked, or, stopped, restores it there; the new folder gets
+// nothing, and the messages name the folder where it went.
+TEST_F(RealConditionsTest, AFolderMovedDuringTheRunIsConvertedWhereItWent) {
+    struct Case {
+        const Moment& moment;
+        bool newFolder;
+        int signal;  // sent once the folder is moved; 0: none
+    };
+    const Case cases[] = {
+        {kMoments[1], false, 0}, {kMoments[1], true, 0},       {kMoments[2], false, 0},
+        {kMoments[2], true, 0},  {kMoments[2], true, SIGTERM},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.moment.what) + (c.newFolder ? ", a new folder made" : "") +
+                     (c.signal != 0 ? ", then a signal" : ""));
+        TempDir root;
+        const std::string dir = root.File("journal");
+        const std::string moved = root.File("moved");
+        MakeFolder(dir);
+        Prepare(dir);
+        const auto before = Snapshot(dir);
+        Converter run(dir, {kPassword});
+        ASSERT_TRUE(WaitForName(run, dir, [&](const std::string& name) {
+            return c.moment.reached(name, dir);
+        })) << "the run ended first";
+        ASSERT_EQ(0, ::rename(dir.c_str(), moved.c_str()));
+        if (c.newFolder)
+            MakeFolder(dir);
+        if (c.signal != 0)
+            run.Signal(c.signal);
+        ProcessResult result = run.Wait();
+        if (c.newFolder) {
+            EXPECT_EQ(std::vector<std::string>{}, ListFolder(dir));
+        } else {
+            EXPECT_FALSE(Exists(dir));
+        }
+        if (c.signal != 0) {
+            EXPECT_EQ(128 + c.signal, result.exitStatus) << result.err;
+            EXPECT_TRUE(before == Snapshot(moved)) << "not put back as it was";
+            continue;
+        }
+        EXPECT_EQ(0, result.exitStatus) << result.err;
+        EXPECT_EQ("Done", result.out);
+        EXPECT_NE(std::string::npos,
+                  result.err.find("Note: the folder \"" + dir + "\" was moved to \"" + moved +
+                                  "\" during the run; the run followed it\n"))
+            << result.err;
+        EXPECT_NE(std::string::npos, result.err.find("into \"" + moved + "/data.xml\""));
+        EXPECT_TRUE(enciphered_ == ReadFile(moved + "/data"));
+        EXPECT_TRUE(enciphered_ == ReadFile(moved + "/_data"));
+        EXPECT_EQ("<Contents/>", ReadFile(moved + "/data.xml.bak"));
+        EXPECT_NE(std::string::npos,
+                  ReadFile(moved + "/data.xml").find("A dream, number 24999, with "));
+        EXPECT_EQ((std::vector<std::string>{"__data", "_data", "data", "data.xml", "data.xml.bak",
+                                            "ini", "ini.txt"}),
+                  ListFolder(moved));
+    }
+}
+
+// A signal once the journal is converted, here while the run waits for
+// Enter: the conversion stands, the run says so, and exits 0.
+TEST_F(RealConditionsTest, ASignalAfterTheConversionIsHeldAndTold) {
+    TempDir dir;
+    Prepare(dir.path());
+    Console console;
+    console.holdInput = true;
+    Converter run(dir.path(), {kPassword}, console);
+    while (run.Running() && run.OutputSoFar() != "Done")
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // into the wait
+    ASSERT_TRUE(run.Running()) << "it did not wait for Enter";
+    run.Signal(SIGINT);
+    ProcessResult result = run.Wait();
+    EXPECT_EQ(0, result.exitStatus) << result.err;
+    EXPECT_NE(std::string::npos,
+              result.err.find("Note: the run was interrupted by SIGINT (Ctrl-C) after the "
+                              "conversion was complete; the journal is converted\n"))
+        << result.err;
+    EXPECT_TRUE(enciphered_ == ReadFile(dir.File("data")));
+    EXPECT_EQ("<Contents/>", ReadFile(dir.File("data.xml.bak")));
+}
+
+// Standard output and error go into a pipe whose reader is gone (a
+// "| head -1" that has had its line): nothing reaches the user, yet the run
+// finishes, or puts the folder back, as it would, and its exit status says
+// that it was not heard.
+TEST_F(RealConditionsTest, AClosedPipeNeitherStopsNorUndoesTheRun) {
+    Console console;
+    console.closedPipe = true;
+    {
+        TempDir dir;
+        Prepare(dir.path());
+        ::mkfifo(dir.File("ini").c_str(), 0600);  // a warning comes first
+        ProcessResult result = Converter(dir.path(), {kPassword}, console).Wait();
+        EXPECT_EQ(1, result.exitStatus);
+        EXPECT_TRUE(enciphered_ == ReadFile(dir.File("data")));
+        EXPECT_TRUE(enciphered_ == ReadFile(dir.File("_data")));
+        EXPECT_EQ("<Contents/>", ReadFile(dir.File("data.xml.bak")));
+    }
+    {
+        TempDir dir;
+        Prepare(dir.path());
+        // An error once the journal lies deciphered: the document is a folder.
+        fs::remove(dir.File("data.xml"));
+        MakeFolder(dir.File("data.xml"));
+        const auto before = Snapshot(dir.path());
+        ProcessResult result = Converter(dir.path(), {kPassword}, console).Wait();
+        EXPECT_EQ(1, result.exitStatus);
+        EXPECT_TRUE(before == Snapshot(dir.path()));
+    }
+}
+
+namespace {
+
+// True when the user `uid` can open `path` for reading.
+bool ReadableBy(uid_t uid, const std::string& path) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(uid) != 0 || ::setuid(uid) != 0)
+            ::_exit(2);
+        ::_exit(::open(path.c_str(), O_RDONLY) >= 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string AccessControlList(const std::string& path) {
+    char value[1024];
+    const ssize_t n = ::getxattr(path.c_str(), "system.posix_acl_access", value, sizeof value);
+    return n < 0 ? std::string() : std::string(value, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+// An access control list on the journal stays on it, and on its backup, run
+// after run; while the journal lies deciphered, no entry lets anyone else
+// read it, not even one the folder hands down to every new file.
+TEST_F(RealConditionsTest, AnAccessControlListIsKeptAndNeverOpensTheDecipheredJournal) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the super-user can try a file as another user";
+    TempDir dir;
+    Prepare(dir.path());
+    const std::string setfacl = "setfacl -m u:65534:r '" + dir.File("data") + "' 2>/dev/null";
+    if (std::system(setfacl.c_str()) != 0)
+        GTEST_SKIP() << "no access control lists here (setfacl is in Debian's package acl)";
+    const std::string acl = AccessControlList(dir.File("data"));
+    ASSERT_NE("", acl);
+    ASSERT_TRUE(ReadableBy(65534, dir.File("data")));
+    ProcessResult first = Converter(dir.path(), {kPassword}).Wait();
+    ASSERT_EQ(0, first.exitStatus) << first.err;
+    EXPECT_EQ(acl, AccessControlList(dir.File("data")));
+    EXPECT_EQ(acl, AccessControlList(dir.File("_data")));
+
+    ASSERT_EQ(0, std::system(("setfacl -d -m u:65534:r '" + dir.path() + "'").c_str()));
+    Converter second(dir.path(), {kPassword});
+    ASSERT_TRUE(WaitForName(second, dir.path(),
+                            [&](const std::string& name) { return name == "data.xml.old"; }));
+    EXPECT_FALSE(ReadableBy(65534, dir.File("data"))) << "the deciphered journal is readable";
+    ASSERT_EQ(0, second.Wait().exitStatus);
+    EXPECT_EQ(acl, AccessControlList(dir.File("data")));
+    EXPECT_TRUE(ReadableBy(65534, dir.File("data")));
+}
+
+// A lock that another program holds on the folder (flock(1) here) is told as
+// such, and nothing is touched.
+TEST_F(RealConditionsTest, ALockAnotherProgramHoldsIsToldAsSuch) {
+    if (std::system("command -v flock >/dev/null") != 0)
+        GTEST_SKIP() << "no flock(1) (Debian's package util-linux)";
+    TempDir dir;
+    Prepare(dir.path());
+    const auto before = Snapshot(dir.path());
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        // A group of its own, so that its "sleep" goes with it.
+        ::setpgid(0, 0);
+        ::execlp("flock", "flock", dir.path().c_str(), "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Locked once this process cannot lock it.
+    for (int tries = 0; tries < 5000; ++tries) {
+        const int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        if (locked)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ProcessResult result = Converter(dir.path(), {kPassword}).Wait();
+    ::kill(-holder, SIGTERM);
+    ::waitpid(holder, nullptr, 0);
+    EXPECT_EQ(1, result.exitStatus);
+    EXPECT_NE(
+        std::string::npos,
+        result.err.find("Error: another program, \"flock\" (process " + std::to_string(holder) +
+                        "), holds a lock on the folder \"" + dir.path() + "\""))
+        << result.err;
+    EXPECT_TRUE(before == Snapshot(dir.path()));
+}
+
+namespace {
+
+// What a command prints on its standard output, and whether it succeeded.
+bool Command(const std::string& command, std::string* output = nullptr) {
+    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr)
+        return false;
+    char buffer[256];
+    std::string text;
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        text += buffer;
+    if (output != nullptr)
+        *output = text.substr(0, text.find('\n'));
+    return ::pclose(pipe) == 0;
+}
+
+// A file system of another system, in an image mounted through its FUSE
+// driver, as a USB stick carried from Windows is: FAT (fusefat), exFAT
+// (exfat-fuse, which wants a block device: the image goes through a loop
+// device) or NTFS (ntfs-3g). Unmounted, and the loop device let go, when the
+// object goes. `skipped` says why it could not be mounted.
+class MountedImage {
+  public:
+    explicit MountedImage(const std::string& kind) : mount_(scratch_.File("mount")) {
+        struct Tools {
+            const char* kind;
+            const char* make;
+            const char* mount;
+            const char* packages;
+        };
+        const Tools kTools[] = {
+            {"FAT", "mkfs.vfat", "fusefat -o rw+", "dosfstools fusefat"},
+            {"exFAT", "mkfs.exfat", "mount.exfat-fuse", "exfatprogs exfat-fuse"},
+            {"NTFS", "mkntfs -Q -F -q", "ntfs-3g", "ntfs-3g"},
+        };
+        const Tools* tools = nullptr;
+        for (const Tools& t : kTools)
+            tools = kind == t.kind ? &t : tools;
+        const std::string make = tools->make, driver = tools->mount;
+        if (::geteuid() != 0) {
+            skipped = "mounting an image takes the super-user";
+            return;
+        }
+        if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+            skipped = "no /dev/fuse on this machine";
+            return;
+        }
+        if (!Command("command -v " + make.substr(0, make.find(' '))) ||
+            !Command("command -v " + driver.substr(0, driver.find(' ')))) {
+            skipped = std::string("no ") + make.substr(0, make.find(' ')) + " or " +
+                      driver.substr(0, driver.find(' ')) + " (Debian's packages " +
+                      tools->packages + ")";
+            return;
+        }
+        const std::string image = scratch_.File("image");
+        MakeFolder(mount_);
+        std::string device = image;
+        if (!Command("truncate -s 64M '" + image + "' && " + make + " '" + image + "'")) {
+            skipped = "cannot make the file system with " + make;
+            return;
+        }
+        if (kind == "exFAT" && !Command("losetup -f --show '" + image + "'", &loop_)) {
+            skipped = "no loop device for the image";
+            return;
+        }
+        if (!loop_.empty())
+            device = loop_;
+        if (!Command(driver + " '" + device + "' '" + mount_ + "'")) {
+            skipped = "cannot mount the file system with " + driver;
+            return;
+        }
+        mounted_ = true;
+    }
+    ~MountedImage() {
+        if (mounted_)
+            Command("umount '" + mount_ + "'");
+        if (!loop_.empty())
+            Command("losetup -d '" + loop_ + "'");
+    }
+    const std::string& path() const { return mount_; }
+
+    std::string skipped;
+
+  private:
+    TempDir scratch_;
+    std::string mount_;
+    std::string loop_;
+    bool mounted_ = false;
+};
+
+}  // namespace
+
+// A journal on a USB stick from Windows: FAT, exFAT and NTFS, through their
+// FUSE drivers. Neither keeps owners or permission bits the way the program
+// asks, nor renames without replacing in one step. A first and a second
+// conversion work, as does a run after one killed with the journal
+// deciphered; and the run says when the deciphered journal lies readable by
+// others.
+TEST_F(RealConditionsTest, JournalsOnTheFileSystemsOfOtherSystemsConvert) {
+    const std::string journal = Enciphered(LargeJournal(10000));
+    int tried = 0;
+    for (const char* kind : {"FAT", "exFAT", "NTFS"}) {
+        SCOPED_TRACE(kind);
+        MountedImage image(kind);
+        if (!image.skipped.empty()) {
+            std::printf("[ SKIPPED  ] %s: %s\n", kind, image.skipped.c_str());
+            continue;
+        }
+        ++tried;
+        const std::string dir = image.path() + "/journal";
+        MakeFolder(dir);
+        WriteFile(dir + "/data", journal);
+        WriteFile(dir + "/data.xml", "<Contents/>");
+        for (int run = 1; run <= 2; ++run) {
+            ProcessResult result = Converter(dir, {kPassword}).Wait();
+            EXPECT_EQ(0, result.exitStatus) << run << ": " << result.err;
+            EXPECT_TRUE(journal == ReadFile(dir + "/data")) << run;
+            // Said exactly where it is true.
+            struct stat st {};
+            ASSERT_EQ(0, ::stat((dir + "/data.xml").c_str(), &st));
+            EXPECT_EQ((st.st_mode & 077) != 0,
+                      result.err.find("cannot make a file private") != std::string::npos)
+                << run << ": mode " << std::oct << st.st_mode << ": " << result.err;
+        }
+        EXPECT_EQ("<Contents/>", ReadFile(dir + "/data.xml.bak"));
+        EXPECT_TRUE(Exists(dir + "/data.xml.1.bak"));
+
+        Converter killed(dir, {kPassword});
+        ASSERT_TRUE(WaitForName(killed, dir, [&](const std::string& name) {
+            return name == "data.xml.old";
+        })) << "the run ended first";
+        killed.Signal(SIGKILL);
+        killed.Wait();
+        ProcessResult after = Converter(dir, {kPassword}).Wait();
+        EXPECT_EQ(0, after.exitStatus) << after.err;
+        EXPECT_NE(std::string::npos, after.err.find("lay deciphered")) << after.err;
+        EXPECT_TRUE(journal == ReadFile(dir + "/data"));
+        EXPECT_TRUE(journal == ReadFile(dir + "/_data"));
+        EXPECT_EQ((std::vector<std::string>{"__data", "_data", "data", "data.xml", "data.xml.1.bak",
+                                            "data.xml.2.bak", "data.xml.bak", "ini", "ini.txt"}),
+                  ListFolder(dir));
+    }
+    if (tried == 0)
+        GTEST_SKIP() << "no file system of another system could be mounted here";
 }
