@@ -45,9 +45,9 @@ StatusCode KindOfServiceError(DWORD code) {
 // "<what> failed (<the service's words>)" for the failure `code` of the call
 // named `what`, of the kind `kind`.
 Status ServiceFailed(StatusCode kind, const std::string& what, DWORD code) {
-    std::string text = WindowsErrorText(code);
+    const std::string text = WindowsErrorText(code);
     return Status::Make(kind, what + " failed (" + text + ")", std::string(),
-                        static_cast<long>(code), std::move(text));
+                        static_cast<long>(code), text);
 }
 
 // The same for the last failure, of the kind its code stands for.

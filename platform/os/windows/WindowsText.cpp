@@ -115,9 +115,9 @@ Status WindowsError(const std::string& what, const std::string& path, unsigned l
 
 Status WindowsError(StatusCode kind, const std::string& what, const std::string& path,
                     unsigned long code) {
-    std::string text = WindowsErrorText(code);
+    const std::string text = WindowsErrorText(code);
     return Status::Make(kind, what + " " + Quoted(path) + ": " + text, path,
-                        static_cast<long>(code), std::move(text));
+                        static_cast<long>(code), text);
 }
 
 }  // namespace platform
