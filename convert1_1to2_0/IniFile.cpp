@@ -90,8 +90,8 @@ class SettingsReader {
             while (end < text_.size() && !platform::IsStreamSpace(text_[end]))
                 ++end;
             reporter_.Warning(platform::Quoted(fileName_) + ": the value of " + key + ", \"" +
-                 text_.substr(start, end - start) +
-                 "\", is not a 32-bit whole number; the rest of the file is ignored");
+                              text_.substr(start, end - start) +
+                              "\", is not a 32-bit whole number; the rest of the file is ignored");
             return false;
         }
         *value = static_cast<int32_t>(signedValue);
@@ -104,8 +104,9 @@ class SettingsReader {
         size_t end = text_.find('\n', pos_);
         const size_t stop = end == std::string::npos ? text_.size() : end;
         if (stop - pos_ > kMaxTextLength) {
-            reporter_.Warning(platform::Quoted(fileName_) + ": the value of " + key + " is longer than " +
-                 std::to_string(kMaxTextLength) + " characters; the rest of the file is ignored");
+            reporter_.Warning(platform::Quoted(fileName_) + ": the value of " + key +
+                              " is longer than " + std::to_string(kMaxTextLength) +
+                              " characters; the rest of the file is ignored");
             return false;
         }
         value->assign(text_, pos_, stop - pos_);
@@ -145,13 +146,13 @@ TIniFile::TIniFile(std::string folder, platform::Reporter& reporter)
           {"DREAM_FONT_NAME", "Lucida Console"},
           {"VISION_FONT_NAME", "Sylfaen"},
       },
-      reporter_(reporter) {
+      reporter_(&reporter) {
     platform::Env& env = platform::Env::Current();
     const std::string keepDefaults = "; the legacy settings keep their defaults";
     platform::FileKind kind;
     platform::Status status = env.GetFileKind(FileName, &kind);
     if (!status.ok()) {
-        reporter_.Warning(status.message() + keepDefaults);
+        reporter_->Warning(status.message() + keepDefaults);
         return;
     }
     if (kind == platform::FileKind::kMissing) {
@@ -161,11 +162,11 @@ TIniFile::TIniFile(std::string folder, platform::Reporter& reporter)
     std::string bytes;
     status = platform::ReadSmallFile(env, FileName, kMaxFileSize, &bytes);
     if (!status.ok()) {
-        reporter_.Warning(status.message() + keepDefaults);
+        reporter_->Warning(status.message() + keepDefaults);
         return;
     }
     const std::string text = platform::FromTextMode(bytes);
-    SettingsReader(text, FileName, reporter_).Read(IntValues, StrValues, ReadKeys);
+    SettingsReader(text, FileName, *reporter_).Read(IntValues, StrValues, ReadKeys);
 }
 
 void TIniFile::CreateIfMissing() {
@@ -177,6 +178,6 @@ void TIniFile::CreateIfMissing() {
     if (status.ok())
         status = file->Close();
     if (!status.ok())
-        reporter_.Warning(status.message());
+        reporter_->Warning(status.message());
     missing_ = false;
 }

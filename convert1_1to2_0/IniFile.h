@@ -28,6 +28,6 @@ class TIniFile {
     std::set<std::string> ReadKeys;
 
   private:
-    platform::Reporter& reporter_;
+    platform::Reporter* reporter_;
     bool missing_ = false;
 };
