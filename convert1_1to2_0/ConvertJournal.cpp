@@ -12,12 +12,12 @@
 #include "core/DreamBinding.h"
 #include "core/JournalFiles.h"
 #include "core/dream.h"
-#include "platform/text/CodePage.h"
-#include "platform/xml/ComponentModel.h"
 #include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
 #include "platform/os/Interrupt.h"
+#include "platform/text/CodePage.h"
 #include "platform/text/Numbers.h"
+#include "platform/xml/ComponentModel.h"
 
 namespace {
 
@@ -89,10 +89,10 @@ void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage, Co
 void CheckCodePage(int codePage) {
     if (platform::IsSupportedCodePage(codePage))
         return;
-    throw platform::Error(platform::Status::Make(
-        platform::StatusCode::kNotSupported, "code page " + std::to_string(codePage) +
-                                                 " is not supported; use one of " +
-                                                 platform::SupportedCodePageList()));
+    throw platform::Error(platform::Status::Make(platform::StatusCode::kNotSupported,
+                                                 "code page " + std::to_string(codePage) +
+                                                     " is not supported; use one of " +
+                                                     platform::SupportedCodePageList()));
 }
 
 }  // namespace

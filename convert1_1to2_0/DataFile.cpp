@@ -95,8 +95,8 @@ class RecordParser {
             Warn(std::string(name) + " " + Quoted(field) + " is not a number; read as 0");
     }
     void Warn(const std::string& what) {
-        reporter_.Warning("data file " + Quoted(fileName_) + ", record " +
-                          std::to_string(number_) + ": " + what);
+        reporter_.Warning("data file " + Quoted(fileName_) + ", record " + std::to_string(number_) +
+                          ": " + what);
         reported_ = true;
     }
 
@@ -141,18 +141,18 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
     out.Commit();
 }
 
-void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount, std::vector<std::string>* places,
-                  std::vector<std::string>* positions, std::vector<TRecord>* records,
-                  char* decimalSeparator) {
+void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
+                  std::vector<std::string>* places, std::vector<std::string>* positions,
+                  std::vector<TRecord>* records, char* decimalSeparator) {
     char separator = 0;
     platform::BufferedReader in(platform::Env::Current(), path);
     Token token = ReadToken(in);
     if (!platform::ParseInt32(token.text, statedCount))
-        throw platform::Error(platform::Status::Make(
-            platform::StatusCode::kCorrupt,
-            "data file " + Quoted(path) + ": the record count " + Quoted(token.text) +
-                " is not a number",
-            path));
+        throw platform::Error(platform::Status::Make(platform::StatusCode::kCorrupt,
+                                                     "data file " + Quoted(path) +
+                                                         ": the record count " +
+                                                         Quoted(token.text) + " is not a number",
+                                                     path));
 
     // The lists are read whatever the count says: a count of 0 does not make
     // the places and positions of the file disappear.
@@ -172,7 +172,8 @@ void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t
             const int number = static_cast<int>(records->size()) + 1;
             if (token.endOfFile)
                 reporter.Warning("data file " + Quoted(path) + ", record " +
-                                 std::to_string(number) + ": the file ends inside it; kept as read");
+                                 std::to_string(number) +
+                                 ": the file ends inside it; kept as read");
             RecordParser parser(path, number, reporter);
             records->push_back(parser.Parse(token.text));
             if (separator == 0)

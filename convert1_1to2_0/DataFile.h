@@ -37,9 +37,9 @@ bool LooksLikePlainJournal(const std::string& head);
 // of the first readable date that has one, or 0 when none has (whole numbers
 // only, or no records). A file that mixes both is taken as written with the
 // first: each date reads the same, and an edited journal ends up with one.
-void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount, std::vector<std::string>* places,
-                  std::vector<std::string>* positions, std::vector<TRecord>* records,
-                  char* decimalSeparator = nullptr);
+void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
+                  std::vector<std::string>* places, std::vector<std::string>* positions,
+                  std::vector<TRecord>* records, char* decimalSeparator = nullptr);
 
 // Writes a plain data file in text mode (every LF stored as CR LF), through a
 // temporary file, so the file is never seen half written. Dates are written

@@ -71,8 +71,8 @@ Status TDreamBase::WrongPassword() {
     reporter_.Output("Wrong password!\n");
     recovery_.reset();
     Restore();  // the data file is untouched; only the working copy goes
-    return Status::Make(StatusCode::kWrongKey, "the password does not open the journal in " +
-                                                   Quoted(DATA_F_NAME));
+    return Status::Make(StatusCode::kWrongKey,
+                        "the password does not open the journal in " + Quoted(DATA_F_NAME));
 }
 
 Status TDreamBase::OpenJournal() {
@@ -111,11 +111,10 @@ Status TDreamBase::OpenJournal() {
             FileKind backupKind;
             ThrowIfFailed(env.GetFileKind(backup, &backupKind));
             if (backupKind == FileKind::kDirectory || backupKind == FileKind::kOther)
-                throw platform::Error(
-                    Status::Make(StatusCode::kExists,
-                                 "the backup " + Quoted(backup) +
-                                     " is not a file; move it out of the way",
-                                 backup));
+                throw platform::Error(Status::Make(
+                    StatusCode::kExists,
+                    "the backup " + Quoted(backup) + " is not a file; move it out of the way",
+                    backup));
         }
         ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
         // The copy is new, so private; an enciphered one may be as readable

@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/os/Env.h"
-#include "platform/os/Interrupt.h"
 #include "core/JournalFiles.h"
 #include "platform/crypto/Rc2Cipher.h"
+#include "platform/os/Env.h"
+#include "platform/os/Interrupt.h"
 
 using platform::CipherDirection;
 using platform::CipherStream;
@@ -34,7 +34,7 @@ Md5Digest HashPassword(const std::string& password) {
 }
 
 std::unique_ptr<CipherStream> MakeCipher(CipherScheme scheme, const Md5Digest& hash,
-                                   CipherDirection direction) {
+                                         CipherDirection direction) {
     std::string key(reinterpret_cast<const char*>(hash.data()), hash.size());
     int effectiveBits = 40;
     switch (scheme) {
@@ -158,8 +158,8 @@ class TempFile {
 // Deciphered text must not linger: a temporary file that cannot be removed
 // is named in the message, for the user to delete.
 Status CannotRemove(const Status& removal) {
-    return Status::Make(removal.code(), removal.message() + " (delete it by hand)",
-                        removal.path(), removal.systemCode(), removal.systemText());
+    return Status::Make(removal.code(), removal.message() + " (delete it by hand)", removal.path(),
+                        removal.systemCode(), removal.systemText());
 }
 
 // Throws platform::Error for `status` once the temporary file is gone (or said to

@@ -6,11 +6,11 @@
 #include "core/JournalFiles.h"
 #include "platform/os/Env.h"
 
+using journal_files::kInterruptedCopy;
 using platform::Env;
 using platform::FileKind;
 using platform::Quoted;
 using platform::ThrowIfFailed;
-using journal_files::kInterruptedCopy;
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "convert1_1to2_0/OldDocument.h"
 
 #include "convert1_1to2_0/NumberedName.h"
-#include "core/JournalFiles.h"
 #include "core/DocumentTemplate.h"
+#include "core/JournalFiles.h"
 #include "platform/os/Env.h"
 #include "platform/text/TextMode.h"
 
@@ -55,8 +55,8 @@ void OldDocument::RecoverInterruptedRun(const std::string& folder, platform::Rep
     if (documentKind == FileKind::kFile && IsBareTemplate(document)) {
         // The interrupted run's fresh template holds nothing: it gives way.
     } else if (documentKind != FileKind::kMissing) {
-        standing = RenameToFirstFreeNumberedName(env, document, folder, kDocument,
-                                                 kDocumentBackupSuffix);
+        standing =
+            RenameToFirstFreeNumberedName(env, document, folder, kDocument, kDocumentBackupSuffix);
     }
     ThrowIfFailed(env.RenameFile(waiting, document));
     std::string warning = "an interrupted run had set the document aside as " + Quoted(waiting) +

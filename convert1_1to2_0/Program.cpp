@@ -104,10 +104,9 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
     if (!line.passwordGiven) {
         options.askPassword = [&](std::string* password) {
             asked = true;
-            answer = console.askPassword
-                         ? console.askPassword(password)
-                         : platform::Status::Make(platform::StatusCode::kNotSupported,
-                                                  "no terminal");
+            answer = console.askPassword ? console.askPassword(password)
+                                         : platform::Status::Make(
+                                               platform::StatusCode::kNotSupported, "no terminal");
             // Ctrl-C at the prompt ends the run like anywhere else.
             platform::CheckForInterrupt();
             return answer.ok();

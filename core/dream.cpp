@@ -1,8 +1,8 @@
 #include "core/dream.h"
 
 #include "core/DocumentTemplate.h"
-#include "core/JournalFiles.h"
 #include "core/ExchangeOrder.h"
+#include "core/JournalFiles.h"
 #include "core/Tracing.h"
 #include "core/ini.h"
 #include "platform/os/Env.h"

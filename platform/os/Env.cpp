@@ -52,9 +52,9 @@ Status Env::CreateTemp(const std::string& near, std::string* path,
             path->clear();
             const std::string& reason =
                 status.systemText().empty() ? status.message() : status.systemText();
-            return Status::Make(status.code(),
-                                "cannot create a temporary file for " + Quoted(near) + ": " + reason,
-                                near, status.systemCode(), status.systemText());
+            return Status::Make(
+                status.code(), "cannot create a temporary file for " + Quoted(near) + ": " + reason,
+                near, status.systemCode(), status.systemText());
         }
     }
 }

@@ -115,7 +115,8 @@ CryptoLibrary::CryptoLibrary(const std::string& modulesDirectory) : handles_(new
         modulesDirectory.empty() ? UsualModulesDirectory() : modulesDirectory;
     if (!modulesDirectory.empty() &&
         OSSL_PROVIDER_set_default_search_path(h.context.get(), modulesDirectory.c_str()) != 1) {
-        status_ = Unavailable("cannot search " + Quoted(directory) + " for OpenSSL providers", true);
+        status_ =
+            Unavailable("cannot search " + Quoted(directory) + " for OpenSSL providers", true);
         return;
     }
     h.legacy.reset(OSSL_PROVIDER_load(h.context.get(), "legacy"));

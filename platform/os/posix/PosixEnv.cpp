@@ -246,10 +246,9 @@ class PosixEnv : public Env {
         if (::lstat(path.c_str(), &st) != 0)
             return Status::FromErrno("cannot examine", path, errno);
         if (!S_ISREG(st.st_mode))
-            return Status::Make(StatusCode::kExists,
-                                "cannot change the permissions of " + Quoted(path) +
-                                    ": not a regular file",
-                                path);
+            return Status::Make(
+                StatusCode::kExists,
+                "cannot change the permissions of " + Quoted(path) + ": not a regular file", path);
         // Only the super-user can give a file away; anyone else keeps what
         // they make, as any program of theirs would.
         if ((st.st_uid != ownership.owner || st.st_gid != ownership.group) &&
