@@ -15,14 +15,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of(kPathSeparator);
+    const size_t cut = path.find_last_of(kPathSeparators);
     if (cut == std::string::npos)
         return ".";
-    return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+    // The root ("/", "C:\") keeps its separator.
+    return cut == 0 || path[cut - 1] == ':' ? path.substr(0, cut + 1) : path.substr(0, cut);
 }
 
 std::string NameOf(const std::string& path) {
-    const size_t cut = path.find_last_of(kPathSeparator);
+    const size_t cut = path.find_last_of(kPathSeparators);
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 

@@ -262,8 +262,10 @@ Status KeepOwnership(Folder& folder, const std::string& name, const FileOwnershi
 Status ReadWholeFile(Env& env, const std::string& path, std::string* contents);
 Status WriteFileAtomically(Env& env, const std::string& path, const std::string& contents);
 
-// The platform's path separator and the join the whole program uses.
+// The platform's path separator and the join the whole program uses; every
+// separator the platform takes in a path.
 extern const char kPathSeparator;
+extern const char kPathSeparators[];
 std::string JoinPath(const std::string& folder, const std::string& name);
 // The folder part and the name part of a path made by JoinPath.
 std::string FolderOf(const std::string& path);

@@ -134,6 +134,7 @@ class FaultyFolder : public Folder {
         return Run("stat-owner", "examine", name, false, [&] {
             Status status = base_->GetOwnership(name, ownership);
             if (status.ok() && env_.ownershipFixed()) {
+                ownership->known = true;
                 ownership->mode = env_.fixedMode();
                 ownership->owner = ownership->group = 0;
                 ownership->attributes.clear();

@@ -572,6 +572,7 @@ class PosixEnv : public Env {
 }  // namespace
 
 const char kPathSeparator = '/';
+const char kPathSeparators[] = "/";
 
 Env& Env::Real() {
     static PosixEnv env;

@@ -118,15 +118,53 @@ class WindowsFolderLock : public FolderLock {
     KernelHandle file_;  // closing it lets the lock go and deletes the file
 };
 
-class WindowsEnv : public Env {
+// A folder held open: by a handle that does not let the folder be deleted
+// or renamed (no FILE_SHARE_DELETE), nor, while it is open, any folder above
+// it. The path it was opened at therefore names it for as long as it is
+// held, and every file of it is reached by that path and the file's name:
+// the wide API takes no name relative to a handle.
+class WindowsFolder : public Folder {
   public:
-    Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+    WindowsFolder(std::string path, KernelHandle handle)
+        : Folder(std::move(path)), handle_(std::move(handle)) {}
+
+    // What the system calls the folder held; the path it was opened at when
+    // that is only another spelling of it (the folder cannot have moved).
+    Status Where(std::string* path) override {
+        std::wstring buffer(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD n = GetFinalPathNameByHandleW(handle_.get(), &buffer[0],
+                                                      static_cast<DWORD>(buffer.size()),
+                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            if (n == 0)
+                return LastError("cannot find where the folder is", openedAt());
+            if (n < buffer.size()) {
+                buffer.resize(n);
+                break;
+            }
+            buffer.resize(n);  // n counts the terminating zero here
+        }
+        *path = PathFromWide(buffer);
+        if (CompareStringOrdinal(Widen(*path).c_str(), -1, Widen(openedAt()).c_str(), -1, TRUE) ==
+            CSTR_EQUAL)
+            *path = openedAt();
+        return Status::OK();
+    }
+
+    Status OpenForRead(const std::string& name, std::unique_ptr<ReadableFile>* file) override {
+        const std::string path = Here(name);
         // A folder cannot be opened this way: that fails as "access denied".
-        KernelHandle handle(CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShareForReading,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                                        nullptr));
+        // A link is opened as itself, and refused.
+        KernelHandle handle(CreateFileW(
+            WidePath(path).c_str(), GENERIC_READ, kShareForReading, nullptr, OPEN_EXISTING,
+            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!handle.valid())
             return LastError("cannot open", path);
+        if (IsLink(handle.get()))
+            return Status::Make(
+                StatusCode::kExists,
+                "cannot open " + Quoted(path) + ": it is a symbolic link, which is not followed",
+                path);
         if (GetFileType(handle.get()) != FILE_TYPE_DISK)
             return Status::Make(StatusCode::kExists,
                                 "cannot open " + Quoted(path) + ": not a regular file", path);
@@ -134,8 +172,10 @@ class WindowsEnv : public Env {
         return Status::OK();
     }
 
-    // A name that is taken fails as ERROR_FILE_EXISTS: StatusCode::kExists.
-    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+    // A name that is taken, by a link too, fails as ERROR_FILE_EXISTS:
+    // StatusCode::kExists.
+    Status CreateNew(const std::string& name, std::unique_ptr<WritableFile>* file) override {
+        const std::string path = Here(name);
         KernelHandle handle(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, kShareForWriting,
                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle.valid())
@@ -144,7 +184,8 @@ class WindowsEnv : public Env {
         return Status::OK();
     }
 
-    Status GetFileKind(const std::string& path, FileKind* kind) override {
+    Status GetFileKind(const std::string& name, FileKind* kind) override {
+        const std::string path = Here(name);
         const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const DWORD error = GetLastError();
@@ -165,7 +206,8 @@ class WindowsEnv : public Env {
         return Status::OK();
     }
 
-    Status ReadLink(const std::string& path, std::string* target) override {
+    Status ReadLink(const std::string& name, std::string* target) override {
+        const std::string path = Here(name);
         KernelHandle link(CreateFileW(
             WidePath(path).c_str(), FILE_READ_ATTRIBUTES, kShareForReading, nullptr, OPEN_EXISTING,
             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -198,90 +240,112 @@ class WindowsEnv : public Env {
         return Status::OK();
     }
 
-    Status CreateDir(const std::string& path) override {
+    Status CreateDir(const std::string& name) override {
+        const std::string path = Here(name);
         if (!CreateDirectoryW(WidePath(path).c_str(), nullptr))
             return LastError("cannot create folder", path);
         return Status::OK();
     }
 
-    Status ListDir(const std::string& path, std::vector<std::string>* names) override {
+    Status OpenFolder(const std::string& name, std::unique_ptr<Folder>* folder) override {
+        const std::string path = Here(name);
+        KernelHandle handle;
+        Status status = HoldFolder(path, FILE_FLAG_OPEN_REPARSE_POINT, &handle);
+        if (!status.ok())
+            return status;
+        if (IsLink(handle.get()))
+            return Status::Make(
+                StatusCode::kExists,
+                "cannot open folder " + Quoted(path) + ": it is a link, which is not followed",
+                path);
+        folder->reset(new WindowsFolder(path, std::move(handle)));
+        (*folder)->SetTempNameForm(tempNameForm());
+        return Status::OK();
+    }
+
+    Status List(std::vector<std::string>* names) override {
         names->clear();
         WIN32_FIND_DATAW found;
-        FindHandle find(FindFirstFileW(WidePath(JoinPath(path, "*")).c_str(), &found));
+        FindHandle find(FindFirstFileW(WidePath(JoinPath(openedAt(), "*")).c_str(), &found));
         if (!find.valid())
-            return LastError("cannot list folder", path);
+            return LastError("cannot list folder", openedAt());
         do {
             const std::wstring name = found.cFileName;
             if (name != L"." && name != L"..")
                 names->push_back(PathFromWide(name));
         } while (FindNextFileW(find.get(), &found));
         if (GetLastError() != ERROR_NO_MORE_FILES)
-            return LastError("cannot list folder", path);
+            return LastError("cannot list folder", openedAt());
         return Status::OK();
     }
 
     // Both renames return only once the new name is on disk.
     Status RenameFile(const std::string& from, const std::string& to) override {
-        if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+        if (!MoveFileExW(WidePath(Here(from)).c_str(), WidePath(Here(to)).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return LastError("cannot rename " + Quoted(from) + " to", to);
+            return LastError("cannot rename " + Quoted(Here(from)) + " to", Here(to));
         return Status::OK();
     }
 
     // Another file or a folder at `to` fails as ERROR_ALREADY_EXISTS.
     Status RenameNoReplace(const std::string& from, const std::string& to) override {
-        if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH))
-            return LastError("cannot rename " + Quoted(from) + " to", to);
+        if (!MoveFileExW(WidePath(Here(from)).c_str(), WidePath(Here(to)).c_str(),
+                         MOVEFILE_WRITE_THROUGH))
+            return LastError("cannot rename " + Quoted(Here(from)) + " to", Here(to));
         return Status::OK();
     }
 
-    Status RemoveFile(const std::string& path) override {
+    Status RemoveFile(const std::string& name) override {
+        const std::string path = Here(name);
         if (!DeleteFileW(WidePath(path).c_str()))
             return LastError("cannot delete", path);
         return Status::OK();
     }
 
     // No permission bits and no owner to pass on (see the top of the file).
-    Status GetOwnership(const std::string& path, FileOwnership* ownership) override {
+    Status GetOwnership(const std::string& name, FileOwnership* ownership) override {
+        const std::string path = Here(name);
         if (GetFileAttributesW(WidePath(path).c_str()) == INVALID_FILE_ATTRIBUTES)
             return LastError("cannot examine", path);
         *ownership = FileOwnership();
         return Status::OK();
     }
 
-    Status SetOwnership(const std::string& path, const FileOwnership& ownership) override {
+    Status SetOwnership(const std::string& name, const FileOwnership& ownership) override {
+        const std::string path = Here(name);
         if (ownership.known &&
             GetFileAttributesW(WidePath(path).c_str()) == INVALID_FILE_ATTRIBUTES)
             return LastError("cannot examine", path);
         return Status::OK();
     }
 
-    Status SyncDir(const std::string& path) override {
+    Status Sync() override {
         // Where the system does not let a folder be flushed, the renames,
         // written through, are on disk already.
-        KernelHandle folder(CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+        KernelHandle folder(CreateFileW(WidePath(openedAt()).c_str(), GENERIC_READ | GENERIC_WRITE,
                                         kShareForReading, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!folder.valid()) {
             const DWORD error = GetLastError();
-            return error == ERROR_ACCESS_DENIED ? Status::OK()
-                                                : WindowsError("cannot open folder", path, error);
+            return error == ERROR_ACCESS_DENIED
+                       ? Status::OK()
+                       : WindowsError("cannot open folder", openedAt(), error);
         }
         if (!FlushFileBuffers(folder.get())) {
             const DWORD error = GetLastError();
             if (error != ERROR_INVALID_FUNCTION && error != ERROR_ACCESS_DENIED &&
                 error != ERROR_INVALID_PARAMETER)
-                return WindowsError("cannot flush folder", path, error);
+                return WindowsError("cannot flush folder", openedAt(), error);
         }
         return Status::OK();
     }
 
     // The lock is a file made by the run that holds the folder, shared with
     // nobody, and gone with the handle, which the system closes when the
-    // process ends.
-    Status LockDir(const std::string& path, const std::string& lockName,
-                   std::unique_ptr<FolderLock>* lock) override {
-        const std::string lockPath = JoinPath(path, lockName);
+    // process ends. Only a run of this program makes it.
+    Status Lock(const std::string& lockName, std::unique_ptr<FolderLock>* lock,
+                LockHolder* holder) override {
+        const std::string lockPath = Here(lockName);
         KernelHandle file(CreateFileW(WidePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
@@ -289,40 +353,79 @@ class WindowsEnv : public Env {
             const DWORD error = GetLastError();
             // Open in another run, or deleted by one that is just ending.
             if (error == ERROR_SHARING_VIOLATION ||
-                (error == ERROR_ACCESS_DENIED && LockFileIsThere(lockPath)))
-                return WindowsError(StatusCode::kBusy, "cannot lock folder", path, error);
-            return WindowsError("cannot lock folder", path, error);
+                (error == ERROR_ACCESS_DENIED && LockFileIsThere(lockPath))) {
+                holder->known = true;
+                holder->sameProgram = true;
+                return WindowsError(StatusCode::kBusy, "cannot lock folder", openedAt(), error);
+            }
+            return WindowsError("cannot lock folder", openedAt(), error);
         }
         lock->reset(new WindowsFolderLock(std::move(file)));
         return Status::OK();
     }
 
-    Status GetCurrentDir(std::string* path) override {
-        std::wstring buffer(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), &buffer[0]);
-            if (n == 0)
-                return LastError("cannot find", "current folder");
-            if (n < buffer.size()) {
-                buffer.resize(n);
-                break;
-            }
-            buffer.resize(n);  // n counts the terminating zero here
-        }
-        *path = PathFromWide(buffer);
+    // Opens the folder at `path` so that it stays where it is while held.
+    static Status HoldFolder(const std::string& path, DWORD flags, KernelHandle* handle) {
+        *handle = KernelHandle(
+            CreateFileW(WidePath(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
+        if (!handle->valid())
+            return LastError("cannot open folder", path);
         return Status::OK();
     }
 
   private:
+    // A file of the folder, by the path the folder keeps while held.
+    std::string Here(const std::string& name) const { return JoinPath(openedAt(), name); }
+
+    // A symbolic link or a junction, opened as itself.
+    static bool IsLink(HANDLE handle) {
+        FILE_ATTRIBUTE_TAG_INFO info{};
+        return GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) &&
+               (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+               IsReparseTagNameSurrogate(info.ReparseTag);
+    }
+
     static bool LockFileIsThere(const std::string& lockPath) {
         return GetFileAttributesW(WidePath(lockPath).c_str()) != INVALID_FILE_ATTRIBUTES ||
                GetLastError() == ERROR_ACCESS_DENIED;
+    }
+
+    KernelHandle handle_;  // held for as long as the folder is open
+};
+
+class WindowsEnv : public Env {
+  public:
+    Status OpenFolder(const std::string& path, std::unique_ptr<Folder>* folder) override {
+        // Named by its full path, which it keeps while held.
+        std::wstring full(MAX_PATH, L'\0');
+        const std::wstring wide = WidePath(path);
+        for (;;) {
+            const DWORD n =
+                GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+            if (n == 0)
+                return LastError("cannot open folder", path);
+            if (n < full.size()) {
+                full.resize(n);
+                break;
+            }
+            full.resize(n);
+        }
+        const std::string where = PathFromWide(full);
+        KernelHandle handle;
+        const Status status = WindowsFolder::HoldFolder(where, 0, &handle);
+        if (!status.ok())
+            return status;
+        folder->reset(new WindowsFolder(where, std::move(handle)));
+        return Status::OK();
     }
 };
 
 }  // namespace
 
 const char kPathSeparator = '\\';
+const char kPathSeparators[] = "\\/";
 
 Env& Env::Real() {
     static WindowsEnv env;
