@@ -227,11 +227,14 @@ deps_stamp() {
     echo "runtime $(dpkg-query -W -f='${Version}' "mingw-w64-$package_arch-dev" 2>/dev/null)"
     echo "libxml2 $libxml2_version"
     echo "googletest $(dpkg-query -W -f='${Version}' libgtest-dev)"
+    echo "flags $(deps_flags | tr '\n' ' ')"
 }
 
-# Flags that keep the build folder's path out of the built files.
+# Flags that keep the build folder's path out of the built files; on 32 bits,
+# also 64-bit file sizes and times in libxml2's own calls of the C runtime.
 deps_flags() {
     echo "-ffile-prefix-map=$deps/="
+    [[ $arch != i686 ]] || echo "-D_FILE_OFFSET_BITS=64 -D__MINGW_USE_VC2005_COMPAT"
 }
 
 build_libxml2() {
@@ -240,7 +243,7 @@ build_libxml2() {
     rm -rf "$deps/build-libxml2" "$prefix"
     logged libxml2-configure cmake -S "$src" -B "$deps/build-libxml2" -G Ninja -Wno-dev \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_C_FLAGS="$(deps_flags)" \
+        -DCMAKE_C_FLAGS="$(deps_flags | tr '\n' ' ')" \
         -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
         -DLIBXML2_WITH_ICONV=OFF -DLIBXML2_WITH_ZLIB=OFF -DLIBXML2_WITH_LZMA=OFF \
         -DLIBXML2_WITH_ICU=OFF -DLIBXML2_WITH_PYTHON=OFF -DLIBXML2_WITH_HTTP=OFF \
@@ -258,7 +261,7 @@ build_googletest() {
     rm -rf "$deps/build-googletest"
     logged googletest-configure cmake -S /usr/src/googletest -B "$deps/build-googletest" -G Ninja \
         -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_CXX_FLAGS="$(deps_flags)" \
+        -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$deps/=" \
         -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON
     logged googletest-build cmake --build "$deps/build-googletest" -j"$jobs"
     logged googletest-install cmake --install "$deps/build-googletest"
