@@ -13,16 +13,24 @@
 # (wine_env reads the architecture from the build folder).
 source "$(dirname "${BASH_SOURCE[0]}")/wine-loader.sh"
 
-# The architecture the build folder was configured for: x86_64 or i686.
+# The architecture the build folder was configured for: x86_64 or i686 (the
+# toolchain file it was configured with names it).
 build_arch() {
-    local arch
-    arch=$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[A-Z]*=//p' "$build/project/CMakeCache.txt" 2>/dev/null)
-    [[ -n $arch ]] || arch=x86_64
-    echo "$arch"
+    local toolchain
+    toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/project/CMakeCache.txt" 2>/dev/null)
+    case $toolchain in
+        *-i686.cmake) echo i686 ;;
+        *-x86_64.cmake) echo x86_64 ;;
+        *)
+            echo "error: $build/project is not a Windows build of scripts/build-windows.sh" >&2
+            return 1
+            ;;
+    esac
 }
 
 wine_env() {
-    local arch=${1:-$(build_arch)} want log
+    local arch=${1:-} want log
+    [[ -n $arch ]] || arch=$(build_arch) || exit 1
     if [[ ! -d $build/locale/ru_RU.UTF-8 ]]; then
         mkdir -p "$build/locale"
         localedef -i ru_RU -f UTF-8 "$build/locale/ru_RU.UTF-8" 2>/dev/null ||
