@@ -10,15 +10,16 @@
 #include "convert1_1to2_0/FontSettings.h"
 #include "convert1_1to2_0/JournalFolder.h"
 #include "convert1_1to2_0/LucidMarkers.h"
+#include "convert1_1to2_0/MemoryCheck.h"
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/dream.h"
-#include "platform/text/CodePage.h"
-#include "platform/xml/ComponentModel.h"
 #include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
 #include "platform/os/Interrupt.h"
+#include "platform/text/CodePage.h"
 #include "platform/text/Numbers.h"
+#include "platform/xml/ComponentModel.h"
 
 namespace {
 
@@ -106,6 +107,8 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     ConversionReport report;
     platform::InitializeComponentModel();
     JournalFolder folder;
+    // Before anything in the folder changes.
+    CheckJournalFitsInMemory(folder.path());
     folder.RemoveLeftoverTemporaries();
     OldDocument::RecoverInterruptedRun(folder.path());
 

@@ -36,6 +36,7 @@ class FaultInjectionEnv : public Env {
     Status CreateTemp(const std::string& near, std::string* path,
                       std::unique_ptr<WritableFile>* file) override;
     Status GetFileKind(const std::string& path, FileKind* kind) override;
+    Status GetFileSize(const std::string& path, uint64_t* size) override;
     Status ReadLink(const std::string& path, std::string* target) override;
     Status CreateDir(const std::string& path) override;
     Status ListDir(const std::string& path, std::vector<std::string>* names) override;
