@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     int32_t stated = 0;
     std::vector<std::string> places, positions;
     std::vector<TRecord> records;
-    ReadDataFile(dir + "/data", &stated, &places, &positions, &records);
+    QuietReporter reporter;
+    ReadDataFile(dir + "/data", reporter, &stated, &places, &positions, &records);
     std::filesystem::remove_all(dir);
 
     size_t bytes = 0;

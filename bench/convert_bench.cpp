@@ -39,9 +39,9 @@ int main(int argc, char** argv) {
             if (::chdir(dir.c_str()) != 0)
                 ::_exit(127);
             std::istringstream in;
-            std::ostringstream out;
+            QuietReporter reporter;
             const char* args[] = {"convert1_1to2_0", "benchmark"};
-            ::_exit(RunProgram(2, args, in, out, std::cerr));
+            ::_exit(RunProgram(2, args, in, reporter));
         }
         int status = 0;
         struct rusage usage {};

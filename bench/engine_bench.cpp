@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "JournalGenerator.h"
 #include "core/dream.h"
 #include "platform/os/Env.h"
 
@@ -54,7 +55,8 @@ bool Run(const char* name, const std::vector<double>& dts) {
     bool ok = true;
     const auto start = std::chrono::steady_clock::now();
     {
-        DreamEngine engine(true);
+        QuietReporter reporter;
+        DreamEngine engine(true, reporter);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ok = Check(engine.DreamCount() == static_cast<int>(dts.size()), "dreams lost");

@@ -69,9 +69,9 @@ std::string CodePageCheck::Warning() const {
     if (suspectRecords_ == 0)
         return std::string();
     const std::string count = std::to_string(suspectRecords_);
-    return "Warning: " + count + (suspectRecords_ == 1 ? " record has" : " records have") +
+    return count + (suspectRecords_ == 1 ? " record has" : " records have") +
            " words that mix Latin and Cyrillic letters, such as \"" +
            platform::Utf16ToUtf8(example_) +
            "\": the journal may not be in code page 1251. If it was kept on a Western European "
-           "Windows, run again with --codepage=1252 (or with the code page that Windows used).\n";
+           "Windows, run again with --codepage=1252 (or with the code page that Windows used).";
 }

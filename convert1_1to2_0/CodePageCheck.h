@@ -23,8 +23,7 @@ class CodePageCheck {
     void CheckRecord(std::u16string_view text);
 
     int SuspectRecords() const { return suspectRecords_; }
-    // The warning for standard error, ending with a line break; empty when
-    // no record looked wrong.
+    // The text of the warning to give; empty when no record looked wrong.
     std::string Warning() const;
 
   private:

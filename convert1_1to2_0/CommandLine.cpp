@@ -25,13 +25,6 @@ bool ParseCodePage(const std::string& text, int* codePage) {
 
 }  // namespace
 
-std::string CodePageList() {
-    std::string list;
-    for (int page : platform::SupportedCodePages())
-        list += (list.empty() ? "" : ", ") + std::to_string(page);
-    return list;
-}
-
 CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCodePage) {
     CommandLine line;
     line.codePage = defaultCodePage;
@@ -57,7 +50,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCo
                 line.codePageChosen = true;
                 if (!ParseCodePage(value, &line.codePage) && error.empty())
                     error = "unknown code page \"" + value + "\" in \"" + arg +
-                            "\"; the supported code pages are " + CodePageList();
+                            "\"; the supported code pages are " + platform::SupportedCodePageList();
                 continue;
             }
         }

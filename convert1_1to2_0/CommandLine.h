@@ -24,6 +24,3 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCo
 
 // The synopsis line of the usage text.
 extern const char kUsageLine[];
-
-// The code pages --codepage takes, as the user reads them: "874, 1250, ...".
-std::string CodePageList();

@@ -1,9 +1,7 @@
 #include "convert1_1to2_0/ConvertJournal.h"
 
 #include <cstdint>
-#include <iostream>
 #include <memory>
-#include <stdexcept>
 
 #include "convert1_1to2_0/CodePageCheck.h"
 #include "convert1_1to2_0/DreamBase.h"
@@ -13,6 +11,7 @@
 #include "convert1_1to2_0/MemoryCheck.h"
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
+#include "core/JournalFiles.h"
 #include "core/dream.h"
 #include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
@@ -91,16 +90,15 @@ void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage, Co
 void CheckCodePage(int codePage) {
     if (platform::IsSupportedCodePage(codePage))
         return;
-    std::string pages;
-    for (int page : platform::SupportedCodePages())
-        pages += (pages.empty() ? "" : ", ") + std::to_string(page);
-    throw std::invalid_argument("code page " + std::to_string(codePage) +
-                                " is not supported; use one of " + pages);
+    throw platform::Error(platform::Status::Make(platform::StatusCode::kNotSupported,
+                                                 "code page " + std::to_string(codePage) +
+                                                     " is not supported; use one of " +
+                                                     platform::SupportedCodePageList()));
 }
 
 }  // namespace
 
-ConversionReport ConvertJournal(const ConversionOptions& options) {
+ConversionReport ConvertJournal(const ConversionOptions& options, platform::Reporter& reporter) {
     CheckCodePage(options.codePage);
     // Ctrl-C and the like now unwind through the same restore as an error.
     platform::InterruptHandling interrupts;
@@ -110,25 +108,29 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     // Before anything in the folder changes.
     CheckJournalFitsInMemory(folder.path());
     folder.RemoveLeftoverTemporaries();
-    OldDocument::RecoverInterruptedRun(folder.path());
+    OldDocument::RecoverInterruptedRun(folder.path(), reporter);
 
-    bool opened = true;
-    auto legacy = std::make_unique<TDreamBase>(options.password, opened, options.codePage,
-                                               options.askPassword);
-    if (!opened)
+    TDreamBase::Options legacyOptions;
+    legacyOptions.password = options.password;
+    legacyOptions.codePage = options.codePage;
+    legacyOptions.askPassword = options.askPassword;
+    std::unique_ptr<TDreamBase> legacy;
+    const platform::Status opened = TDreamBase::Open(legacyOptions, reporter, &legacy);
+    if (opened.Is(platform::StatusCode::kWrongKey))
         return report;
+    platform::ThrowIfFailed(opened);
     report.opened = true;
 
-    OldDocument oldDocument(legacy->folder);
-    auto engine = std::make_unique<DreamEngine>(true);
-    CarryFontSettings(*legacy->GetSettings(), engine->GetSettings());
+    OldDocument oldDocument(legacy->GetFolder(), reporter);
+    auto engine = std::make_unique<DreamEngine>(true, reporter);
+    CarryFontSettings(*legacy->GetSettings(), engine->GetSettings(), reporter);
     // Only a code page the user did not name is in doubt.
     CodePageCheck codePageCheck;
     const bool checkCodePage = !options.codePageChosen && options.codePage == 1251;
     try {
         CopyJournal(*engine, *legacy, options.codePage, checkCodePage ? &codePageCheck : nullptr,
                     &report);
-        report.documentPath = platform::JoinPath(engine->GetFolder(), "data.xml");
+        report.documentPath = platform::JoinPath(engine->GetFolder(), journal_files::kDocument);
 
         // The legacy store goes first: it writes the data file back and
         // enciphers it; then the old document takes its backup name.
@@ -141,26 +143,31 @@ ConversionReport ConvertJournal(const ConversionOptions& options) {
     }
 
     // The conversion is complete and stays so: what follows only moves the
-    // backups on and makes the settings and the folder durable.
+    // backups on and makes the settings and the folder durable. A failure
+    // here is reported as such, never undone.
     try {
         legacy->RotateBackups();
         legacy->CreateSettingsFileIfMissing();
         if (legacy->IsNewJournal())
-            std::cerr << "Note: no journal (no data file \"data\") was found in \"" << folder.path()
-                      << "\"; an empty one was created\n";
+            reporter.Note("no journal (no data file \"data\") was found in " +
+                          platform::Quoted(folder.path()) + "; an empty one was created");
         legacy.reset();
         engine.reset();  // writes the settings
         folder.Sync();
+    } catch (const platform::Error& error) {
+        report.unfinished = error.status();
     } catch (const std::exception& error) {
-        throw ConversionUnfinished(error.what());
+        report.unfinished = platform::Status::Make(platform::StatusCode::kIoError, error.what());
     }
     // The output stands either way; the user decides whether to run again.
-    std::cerr << codePageCheck.Warning();
+    const std::string warning = codePageCheck.Warning();
+    if (!warning.empty() && report.unfinished.ok())
+        reporter.Warning(warning);
     return report;
 }
 
-bool ConvertJournal(std::string password) {
+bool ConvertJournal(std::string password, platform::Reporter& reporter) {
     ConversionOptions options;
     options.password = std::move(password);
-    return ConvertJournal(options).opened;
+    return ConvertJournal(options, reporter).opened;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 #include <string>
+
+#include "platform/Reporter.h"
+#include "platform/Status.h"
 
 // What the user asked for.
 struct ConversionOptions {
@@ -30,28 +32,24 @@ struct ConversionReport {
     int positions = 0;
     std::string documentPath;  // the new document
     std::string setAsidePath;  // where an earlier document was kept, or empty
+    // The journal was converted, but a step after that failed: its backups
+    // did not move on, or the settings or the folder could not be made
+    // durable. The text says what failed and where everything is.
+    platform::Status unfinished;
 };
 
-// The journal was converted, but a step after that failed: its backups did
-// not move on, or the settings or the folder could not be made durable. The
-// text says what failed and where everything is.
-class ConversionUnfinished : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// Converts the legacy journal in the current folder into "data.xml" there.
-// `opened` is false when the password does not open the journal ("Wrong
-// password!" has been written then, and nothing was changed). Other failures
-// throw, after the folder has been put back as it was found: IoError,
-// JournalError, XmlError, platform::Interrupted (a signal), or
-// ConversionUnfinished. A code page that is not supported throws
-// std::invalid_argument before anything is touched.
+// Converts the legacy journal in the current folder into "data.xml" there,
+// saying what it does to `reporter`. `opened` is false when the password
+// does not open the journal ("Wrong password!" has been written then, and
+// nothing was changed). Other failures throw platform::Error (or
+// platform::Interrupted, for a signal) after the folder has been put back as
+// it was found; a code page that is not supported, before anything is
+// touched.
 //
 // The document's dates are written with the decimal separator the legacy
 // data file shows (the locale's when it shows none), so the newer release,
 // reading with the same Windows settings, reads them back.
-ConversionReport ConvertJournal(const ConversionOptions& options);
+ConversionReport ConvertJournal(const ConversionOptions& options, platform::Reporter& reporter);
 
 // The same with only a password; true when the journal was opened.
-bool ConvertJournal(std::string password);
+bool ConvertJournal(std::string password, platform::Reporter& reporter);

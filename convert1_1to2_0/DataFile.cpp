@@ -1,7 +1,5 @@
 #include "convert1_1to2_0/DataFile.h"
 
-#include <iostream>
-
 #include "platform/os/BufferedIO.h"
 #include "platform/os/Env.h"
 #include "platform/text/Numbers.h"
@@ -12,9 +10,7 @@ const char kFieldEnd = '\x01';
 const char kItemEnd = '\x02';
 const char kSectionEnd = '\x03';
 
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
+using platform::Quoted;
 
 // A token of the data file: the bytes up to and including the next item or
 // section end. A final item end is dropped; a final section end is kept.
@@ -48,7 +44,8 @@ char SeparatorOf(const std::string& date) {
 
 class RecordParser {
   public:
-    RecordParser(const std::string& fileName, int number) : fileName_(fileName), number_(number) {}
+    RecordParser(const std::string& fileName, int number, platform::Reporter& reporter)
+        : fileName_(fileName), number_(number), reporter_(reporter) {}
 
     // The separator of the date just parsed; 0 when it had none or was unreadable.
     char separator() const { return separator_; }
@@ -98,13 +95,14 @@ class RecordParser {
             Warn(std::string(name) + " " + Quoted(field) + " is not a number; read as 0");
     }
     void Warn(const std::string& what) {
-        std::cerr << "Warning: data file " << Quoted(fileName_) << ", record " << number_ << ": "
-                  << what << "\n";
+        reporter_.Warning("data file " + Quoted(fileName_) + ", record " + std::to_string(number_) +
+                          ": " + what);
         reported_ = true;
     }
 
     const std::string& fileName_;
     int number_;
+    platform::Reporter& reporter_;
     bool reported_ = false;
     char separator_ = 0;
 };
@@ -143,15 +141,18 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
     out.Commit();
 }
 
-void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std::string>* places,
-                  std::vector<std::string>* positions, std::vector<TRecord>* records,
-                  char* decimalSeparator) {
+void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
+                  std::vector<std::string>* places, std::vector<std::string>* positions,
+                  std::vector<TRecord>* records, char* decimalSeparator) {
     char separator = 0;
     platform::BufferedReader in(platform::Env::Current(), path);
     Token token = ReadToken(in);
     if (!platform::ParseInt32(token.text, statedCount))
-        throw JournalError("data file " + Quoted(path) + ": the record count " +
-                           Quoted(token.text) + " is not a number");
+        throw platform::Error(platform::Status::Make(platform::StatusCode::kCorrupt,
+                                                     "data file " + Quoted(path) +
+                                                         ": the record count " +
+                                                         Quoted(token.text) + " is not a number",
+                                                     path));
 
     // The lists are read whatever the count says: a count of 0 does not make
     // the places and positions of the file disappear.
@@ -170,9 +171,10 @@ void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std
             // text; it is kept rather than dropped.
             const int number = static_cast<int>(records->size()) + 1;
             if (token.endOfFile)
-                std::cerr << "Warning: data file " << Quoted(path) << ", record " << number
-                          << ": the file ends inside it; kept as read\n";
-            RecordParser parser(path, number);
+                reporter.Warning("data file " + Quoted(path) + ", record " +
+                                 std::to_string(number) +
+                                 ": the file ends inside it; kept as read");
+            RecordParser parser(path, number, reporter);
             records->push_back(parser.Parse(token.text));
             if (separator == 0)
                 separator = parser.separator();

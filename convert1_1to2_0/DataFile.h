@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "platform/Reporter.h"
 
 // One dream record of the legacy journal.
 struct TRecord {
@@ -14,12 +15,6 @@ struct TRecord {
     bool lucid = false;
     int32_t clarity = 0;
     std::string text;  // in the journal's code page; lucid passages marked "[OC]" ... "[/OC]"
-};
-
-// A legacy journal that is not fit to be read (empty, a folder, a record count
-// that is not a number). The text names the file and the problem.
-class JournalError : public std::runtime_error {
-    using std::runtime_error::runtime_error;
 };
 
 // The plain legacy data file: the record count, the place list, the position
@@ -33,22 +28,23 @@ bool LooksLikePlainJournal(const std::string& head);
 
 // Reads a plain data file. Every record found is read, whatever count the
 // file states; each number comes from its own field, and one that cannot be
-// read becomes 0 with a warning on standard error. A count that is not a
-// number throws JournalError; a file that cannot be read, IoError.
+// read becomes 0 with a warning to `reporter`. A count that is not a number
+// throws platform::Error of the kind kCorrupt; a file that cannot be read,
+// platform::Error of its own kind.
 //
 // Dates are read with either decimal separator. `decimalSeparator` (when
 // given) receives the one the file's Windows wrote them with: the separator
 // of the first readable date that has one, or 0 when none has (whole numbers
 // only, or no records). A file that mixes both is taken as written with the
 // first: each date reads the same, and an edited journal ends up with one.
-void ReadDataFile(const std::string& path, int32_t* statedCount, std::vector<std::string>* places,
-                  std::vector<std::string>* positions, std::vector<TRecord>* records,
-                  char* decimalSeparator = nullptr);
+void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
+                  std::vector<std::string>* places, std::vector<std::string>* positions,
+                  std::vector<TRecord>* records, char* decimalSeparator = nullptr);
 
 // Writes a plain data file in text mode (every LF stored as CR LF), through a
 // temporary file, so the file is never seen half written. Dates are written
 // with `decimalSeparator`, or the user's (platform::DecimalSeparator()) when
-// it is 0. Throws IoError.
+// it is 0. Throws platform::Error.
 void WriteDataFile(const std::string& path, const std::vector<std::string>& places,
                    const std::vector<std::string>& positions, const std::vector<TRecord>& records,
                    char decimalSeparator = 0);

@@ -1,36 +1,24 @@
 #include "convert1_1to2_0/DreamBase.h"
 
 #include <algorithm>
-#include <iostream>
 #include <utility>
 
 #include "convert1_1to2_0/LeftoverWorkingCopy.h"
+#include "core/JournalFiles.h"
 #include "platform/os/BufferedIO.h"
 #include "platform/text/Password.h"
 #include "platform/text/TextMode.h"
 
 using platform::Env;
 using platform::FileKind;
+using platform::Quoted;
 using platform::Status;
+using platform::StatusCode;
 using platform::ThrowIfFailed;
 
 namespace {
 
 const char* const kSource = "convert1_1to2_0/DreamBase";
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-// The record's day number, its date truncated toward zero (saturated, for
-// dates no calendar holds).
-int32_t DayNumber(float date) {
-    if (!(date > -2147483648.0f))
-        return date != date ? 0 : INT32_MIN;
-    if (date >= 2147483648.0f)
-        return INT32_MAX;
-    return static_cast<int32_t>(date);
-}
 
 bool IsEmptyFile(const std::string& path) {
     platform::BufferedReader in(Env::Current(), path);
@@ -46,41 +34,54 @@ platform::FileOwnership Private(platform::FileOwnership ownership) {
     return ownership;
 }
 
-}  // namespace
-
-TDreamBase::TDreamBase(std::string password, bool& opened, int codePage,
-                       std::function<bool(std::string*)> askPassword)
-    : password(std::move(password)), codePage_(codePage), askPassword_(std::move(askPassword)) {
-    Env& env = Env::Current();
-    ThrowIfFailed(env.GetCurrentDir(&folder));
-    DATA_F_NAME = platform::JoinPath(folder, "data");
-    RESERV_1 = platform::JoinPath(folder, "_data");
-    RESERV_2 = platform::JoinPath(folder, "__data");
-    workingCopy_ = DATA_F_NAME + "X";
-
-    // Whatever ends the run from here on first puts the data file back. A
-    // constructor that throws gets no destructor, so it restores here too.
-    recovery_ = std::make_unique<platform::RecoveryAction>([this] { Restore(); });
-    try {
-        Open(opened);
-    } catch (...) {
-        Restore();
-        throw;
-    }
+// A legacy journal that is not fit to be converted: the text names the file
+// and the problem.
+[[noreturn]] void Unfit(StatusCode code, const std::string& path, const std::string& problem) {
+    throw platform::Error(Status::Make(code, "data file " + Quoted(path) + problem, path));
 }
 
-void TDreamBase::Open(bool& opened) {
+}  // namespace
+
+TDreamBase::TDreamBase(const Options& options, platform::Reporter& reporter)
+    : password(options.password),
+      codePage_(options.codePage),
+      askPassword_(options.askPassword),
+      reporter_(reporter) {
+    ThrowIfFailed(Env::Current().GetCurrentDir(&folder));
+    DATA_F_NAME = platform::JoinPath(folder, journal_files::kDataFile);
+    RESERV_1 = platform::JoinPath(folder, journal_files::kNewestBackup);
+    RESERV_2 = platform::JoinPath(folder, journal_files::kOlderBackup);
+    workingCopy_ = platform::JoinPath(folder, journal_files::kWorkingCopy);
+}
+
+Status TDreamBase::Open(const Options& options, platform::Reporter& reporter,
+                        std::unique_ptr<TDreamBase>* base) {
+    std::unique_ptr<TDreamBase> opening(new TDreamBase(options, reporter));
+    // Whatever ends the run from here on first puts the data file back,
+    // even a fatal check; a failure that throws does it in the destructor.
+    TDreamBase* self = opening.get();
+    opening->recovery_ = std::make_unique<platform::RecoveryAction>([self] { self->Restore(); });
+    const Status status = opening->OpenJournal();
+    if (status.ok())
+        *base = std::move(opening);
+    return status;
+}
+
+Status TDreamBase::WrongPassword() {
+    reporter_.Output("Wrong password!\n");
+    recovery_.reset();
+    Restore();  // the data file is untouched; only the working copy goes
+    return Status::Make(StatusCode::kWrongKey,
+                        "the password does not open the journal in " + Quoted(DATA_F_NAME));
+}
+
+Status TDreamBase::OpenJournal() {
     Env& env = Env::Current();
     std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
-    auto wrongPassword = [&] {
-        std::cout << "Wrong password!\n";
-        opened = false;
-        recovery_.reset();
-        Restore();  // the data file is untouched; only the working copy goes
-    };
 
     ExamineDataFile();
-    LeftoverResolution leftover = ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings);
+    LeftoverResolution leftover =
+        ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings, reporter_);
     if (leftover.outcome == LeftoverOutcome::kWrongPassword && password.empty() && askPassword_) {
         // Telling what an interrupted run left needs the journal's password.
         std::string typed;
@@ -88,11 +89,11 @@ void TDreamBase::Open(bool& opened) {
         if (ask(&typed)) {
             password = typed;
             spellings = platform::PasswordSpellings(typed, codePage_);
-            leftover = ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings);
+            leftover = ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings, reporter_);
         }
     }
     if (leftover.outcome == LeftoverOutcome::kWrongPassword)
-        return wrongPassword();
+        return WrongPassword();
 
     if (ExamineDataFile() == FileKind::kMissing) {
         RefuseWithoutJournal();
@@ -102,31 +103,32 @@ void TDreamBase::Open(bool& opened) {
         // An empty data file is no journal. Converting it would write an
         // empty journal over it and rotate the good copy out of the backups.
         if (IsEmptyFile(DATA_F_NAME))
-            throw JournalError("data file " + Quoted(DATA_F_NAME) +
-                               " is empty; the backups \"_data\" and \"__data\" may hold the "
-                               "journal");
+            Unfit(StatusCode::kCorrupt, DATA_F_NAME,
+                  " is empty; the backups \"_data\" and \"__data\" may hold the journal");
         // The backups must be able to move on at the end, or the run would
         // convert the journal and then fail.
         for (const std::string& backup : {RESERV_1, RESERV_2}) {
             FileKind backupKind;
             ThrowIfFailed(env.GetFileKind(backup, &backupKind));
             if (backupKind == FileKind::kDirectory || backupKind == FileKind::kOther)
-                throw JournalError("the backup " + Quoted(backup) +
-                                   " is not a file; move it out of the way");
+                throw platform::Error(Status::Make(
+                    StatusCode::kExists,
+                    "the backup " + Quoted(backup) + " is not a file; move it out of the way",
+                    backup));
         }
         ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
         // The copy is new, so private; an enciphered one may be as readable
         // as the journal itself, and is put back with the journal's rights.
+        Enter(State::kCopied);
         ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_));
-        workingCopyTaken_ = true;
         if (!IsPlainFile(DATA_F_NAME))
             ThrowIfFailed(env.SetOwnership(workingCopy_, ownership_));
         if (!GainAccess(spellings))
-            return wrongPassword();
+            return WrongPassword();
         Load();
     }
-    iniFile = std::make_unique<TIniFile>(folder);
-    opened = true;
+    iniFile = std::make_unique<TIniFile>(folder, reporter_);
+    return Status::OK();
 }
 
 FileKind TDreamBase::ExamineDataFile() {
@@ -138,9 +140,9 @@ FileKind TDreamBase::ExamineDataFile() {
         case FileKind::kFile:
             return kind;
         case FileKind::kDirectory:
-            throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a folder, not a file");
+            Unfit(StatusCode::kExists, DATA_F_NAME, " is a folder, not a file");
         case FileKind::kOther:
-            throw JournalError("data file " + Quoted(DATA_F_NAME) + " is not a regular file");
+            Unfit(StatusCode::kExists, DATA_F_NAME, " is not a regular file");
         case FileKind::kLink:
             break;
     }
@@ -154,11 +156,12 @@ FileKind TDreamBase::ExamineDataFile() {
                           env.GetFileKind(target, &targetKind).ok() &&
                           targetKind == FileKind::kMissing;
     if (dangling)
-        throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a link to " + Quoted(target) +
-                           ", which does not exist");
-    throw JournalError("data file " + Quoted(DATA_F_NAME) + " is a link to " + Quoted(target) +
-                       "; convert the journal in its own folder, or put the file itself in "
-                       "place of the link");
+        Unfit(StatusCode::kNotFound, DATA_F_NAME,
+              " is a link to " + Quoted(target) + ", which does not exist");
+    Unfit(StatusCode::kNotSupported, DATA_F_NAME,
+          " is a link to " + Quoted(target) +
+              "; convert the journal in its own folder, or put the file itself in place of the "
+              "link");
 }
 
 void TDreamBase::RefuseWithoutJournal() {
@@ -168,7 +171,8 @@ void TDreamBase::RefuseWithoutJournal() {
     ThrowIfFailed(Env::Current().ListDir(folder, &names));
     std::vector<std::string> copies;
     for (const std::string& name : names) {
-        if (name == "_data" || name == "__data" || IsKeptWorkingCopyName(name))
+        if (name == journal_files::kNewestBackup || name == journal_files::kOlderBackup ||
+            IsKeptWorkingCopyName(name))
             copies.push_back(Quoted(name));
     }
     if (copies.empty())
@@ -177,9 +181,11 @@ void TDreamBase::RefuseWithoutJournal() {
     std::string list;
     for (const std::string& copy : copies)
         list += (list.empty() ? "" : ", ") + copy;
-    throw JournalError("there is no data file " + Quoted(DATA_F_NAME) +
-                       ", but there are copies of a journal: " + list + "; copy one of them to " +
-                       Quoted(DATA_F_NAME) + " to convert it");
+    throw platform::Error(Status::Make(
+        StatusCode::kNotFound,
+        "there is no data file " + Quoted(DATA_F_NAME) + ", but there are copies of a journal: " +
+            list + "; copy one of them to " + Quoted(DATA_F_NAME) + " to convert it",
+        DATA_F_NAME));
 }
 
 TDreamBase::~TDreamBase() {
@@ -193,19 +199,19 @@ bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
     Env& env = Env::Current();
     if (password.empty() && IsPlainFile(DATA_F_NAME)) {
         // Plain already; while the run has it open, it is its owner's alone.
+        Enter(State::kNarrowed);
         ThrowIfFailed(env.SetOwnership(DATA_F_NAME, Private(ownership_)));
-        dataPrivate_ = true;
         return true;
     }
     auto isJournal = [this](const std::string& plain) { return IsPlainFile(plain); };
     for (const std::string& spelling : spellings) {
-        dataChanged_ = true;  // deciphering replaces the data file
+        Enter(State::kDeciphered);  // deciphering replaces the data file
         if (DecryptFile(DATA_F_NAME, spelling, isJournal, &scheme_)) {
             password = spelling;
             return true;
         }
+        Enter(State::kCopied);  // a wrong key left the data file as it was
     }
-    dataChanged_ = false;
     // No password was given and the empty one does not open the journal: the
     // user is asked, once.
     std::string typed;
@@ -224,18 +230,52 @@ bool TDreamBase::IsPlainFile(const std::string& fileName) const {
     return LooksLikePlainJournal(head);
 }
 
+void TDreamBase::Enter(State next) {
+    // The moves the store makes, and no others: forward as the run goes,
+    // back to kCopied when a wrong key left the data file as it was, and to
+    // kClean when Restore has undone everything.
+    auto allowed = [this](State next) {
+        switch (state_) {
+            case State::kClean:
+                return next == State::kCopied || next == State::kCreating;
+            case State::kCopied:
+                return next == State::kNarrowed || next == State::kDeciphered ||
+                       next == State::kClean;
+            case State::kNarrowed:
+                return next == State::kDeciphered || next == State::kClean;
+            case State::kDeciphered:
+                return next == State::kCopied || next == State::kDeciphered ||
+                       next == State::kClosed || next == State::kClean;
+            case State::kClosed:
+            case State::kClosedNew:
+                return next == State::kSettled || next == State::kClean;
+            case State::kCreating:
+                return next == State::kClosedNew || next == State::kClean;
+            case State::kSettled:
+                return false;
+        }
+        return false;
+    };
+    JC_FATAL_CHECK(allowed(next), "allowed(next)", kSource, __LINE__);
+    state_ = next;
+}
+
+bool TDreamBase::IsClosed() const {
+    return state_ == State::kClosed || state_ == State::kClosedNew || state_ == State::kSettled;
+}
+
 void TDreamBase::RotateBackups() {
-    if (!closed_)
+    if (state_ == State::kClosedNew) {
+        Enter(State::kSettled);  // a new journal stays from now on
         return;
-    dataCreated_ = false;  // a new journal stays from now on
-    if (!workingCopyTaken_)
+    }
+    if (state_ != State::kClosed)
         return;
     Env& env = Env::Current();
     auto fail = [&](const Status& status) {
-        throw platform::IoError(
-            Status::Error(status.message() +
-                          "; the journal was converted and its data file enciphered again, "
-                          "but the backups \"_data\" and \"__data\" did not move on"));
+        throw platform::Error(status.Adding(
+            "the journal was converted and its data file enciphered again, but the backups "
+            "\"_data\" and \"__data\" did not move on"));
     };
     FileKind kind;
     Status status = env.GetFileKind(RESERV_1, &kind);
@@ -248,58 +288,66 @@ void TDreamBase::RotateBackups() {
     status = env.RenameFile(workingCopy_, RESERV_1);
     if (!status.ok())
         fail(status);
-    workingCopyTaken_ = false;
-    dataChanged_ = false;
+    Enter(State::kSettled);
 }
 
 void TDreamBase::CreateSettingsFileIfMissing() {
-    if (closed_ && iniFile)
+    if (IsClosed() && iniFile)
         iniFile->CreateIfMissing();
 }
 
 void TDreamBase::Restore() {
     Env& env = Env::Current();
-    if (dataCreated_) {
-        // There was no journal: the one being written goes again, lest it
-        // stay plain and refuse the password for ever after.
-        FileKind kind;
-        Status removed = env.GetFileKind(DATA_F_NAME, &kind);
-        if (removed.ok() && kind == FileKind::kFile)
-            removed = env.RemoveFile(DATA_F_NAME);
-        if (removed.ok())
-            dataCreated_ = false;
-        else
-            std::cerr << "Warning: " << removed.message() << "\n";
+    Status status;
+    switch (state_) {
+        case State::kClean:
+        case State::kSettled:
+            return;
+        case State::kCreating:
+        case State::kClosedNew: {
+            // There was no journal: the one being written goes again, lest it
+            // stay plain and refuse the password for ever after.
+            FileKind kind;
+            status = env.GetFileKind(DATA_F_NAME, &kind);
+            if (status.ok() && kind == FileKind::kFile)
+                status = env.RemoveFile(DATA_F_NAME);
+            break;
+        }
+        case State::kCopied:
+        case State::kNarrowed:
+            status = env.RemoveFile(workingCopy_);
+            if (status.ok() && state_ == State::kNarrowed)
+                status = env.SetOwnership(DATA_F_NAME, ownership_);
+            break;
+        case State::kDeciphered:
+        case State::kClosed:
+            // Replaced in one step: the journal is never missing.
+            status = env.RenameFile(workingCopy_, DATA_F_NAME);
+            if (status.ok())
+                status = env.SetOwnership(DATA_F_NAME, ownership_);
+            break;
     }
-    if (!workingCopyTaken_)
-        return;
-    Status status =
-        dataChanged_ ? env.RenameFile(workingCopy_, DATA_F_NAME) : env.RemoveFile(workingCopy_);
-    if (status.ok() && (dataChanged_ || dataPrivate_))
-        status = env.SetOwnership(DATA_F_NAME, ownership_);
     if (status.ok()) {
-        workingCopyTaken_ = false;
-        dataChanged_ = false;
-        dataPrivate_ = false;
+        Enter(State::kClean);
         return;
     }
-    std::cerr << "Warning: " << status.message() << "\n";
+    reporter_.Warning(status.message());
     // Advice only for what the folder holds now.
     FileKind kind;
-    if (dataChanged_ && env.GetFileKind(workingCopy_, &kind).ok() && kind == FileKind::kFile)
-        std::cerr << "The journal as it was found is kept in " << Quoted(workingCopy_)
-                  << ": rename it to " << Quoted(DATA_F_NAME) << " to recover it.\n";
+    if ((state_ == State::kDeciphered || state_ == State::kClosed) &&
+        env.GetFileKind(workingCopy_, &kind).ok() && kind == FileKind::kFile)
+        reporter_.Line("The journal as it was found is kept in " + Quoted(workingCopy_) +
+                       ": rename it to " + Quoted(DATA_F_NAME) + " to recover it.");
 }
 
 void TDreamBase::Load() {
-    ReadDataFile(DATA_F_NAME, &recordCount, &places, &positions, &records, &decimalSeparator_);
-    currentRecord = recordCount != 0 ? recordCount - 1 : 0;
-    for (const TRecord& record : records)
-        dayNumbers.push_back(DayNumber(record.date));
+    ReadDataFile(DATA_F_NAME, reporter_, &recordCount, &places, &positions, &records,
+                 &decimalSeparator_);
     if (static_cast<int64_t>(records.size()) != recordCount)
-        std::cerr << "Warning: data file " << Quoted(DATA_F_NAME) << " states " << recordCount
-                  << " records but holds " << records.size() << "; all " << records.size()
-                  << " are converted\n";
+        reporter_.Warning("data file " + Quoted(DATA_F_NAME) + " states " +
+                          std::to_string(recordCount) + " records but holds " +
+                          std::to_string(records.size()) + "; all " +
+                          std::to_string(records.size()) + " are converted");
 }
 
 void TDreamBase::Save() {
@@ -317,19 +365,18 @@ void TDreamBase::Save() {
 }
 
 void TDreamBase::Close() {
-    if (!iniFile || closed_)
+    if (!iniFile || IsClosed())
         return;
     Env& env = Env::Current();
-    dataCreated_ = !workingCopyTaken_;
+    const bool created = state_ == State::kClean;
+    Enter(created ? State::kCreating : State::kDeciphered);
     Save();
-    dataChanged_ = true;
     EncryptFile(DATA_F_NAME, password, scheme_);  // failures throw
     // The enciphered journal gets its own ownership and permissions back. A
     // new one keeps those of a new file: its folder's owner's, and private.
     if (ownership_.known)
         ThrowIfFailed(env.SetOwnership(DATA_F_NAME, ownership_));
-    dataPrivate_ = false;
-    closed_ = true;
+    Enter(created ? State::kClosedNew : State::kClosed);
 }
 
 TRecord TDreamBase::GetRecord(int index) const {

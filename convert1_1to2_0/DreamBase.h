@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "convert1_1to2_0/DataFile.h"
 #include "convert1_1to2_0/FileUtils.h"
 #include "convert1_1to2_0/IniFile.h"
+#include "platform/Reporter.h"
+#include "platform/Status.h"
 #include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
 
@@ -26,15 +27,25 @@
 // what it is (see LeftoverWorkingCopy).
 class TDreamBase {
   public:
-    // `opened` is set to false, after "Wrong password!" on standard output,
-    // when the password does not open the journal. Failures of the file
-    // system and unreadable journals throw, with the folder as it was.
-    // `codePage` is the one the journal's Windows used: a password typed as
-    // UTF-8 is tried in it first. `askPassword`, when given, is asked once
-    // for a password when `password` is empty and does not open an
-    // enciphered journal.
-    TDreamBase(std::string password, bool& opened, int codePage = 1251,
-               std::function<bool(std::string*)> askPassword = nullptr);
+    struct Options {
+        // As given on the command line; empty when none was given.
+        std::string password;
+        // The code page the journal's Windows used: a password typed as
+        // UTF-8 is tried in it first.
+        int codePage = 1251;
+        // When given, asked once for a password when `password` is empty
+        // and does not open an enciphered journal. False: nothing was read.
+        std::function<bool(std::string*)> askPassword;
+    };
+
+    // Opens the journal in the current folder. A password that does not open
+    // it gives StatusCode::kWrongKey, after "Wrong password!" on the
+    // reporter's standard output, with nothing changed. Failures of the file
+    // system and unreadable journals throw platform::Error, with the folder
+    // as it was found.
+    static platform::Status Open(const Options& options, platform::Reporter& reporter,
+                                 std::unique_ptr<TDreamBase>* base);
+
     // Without Close, puts the data file back as it was found.
     ~TDreamBase();
     TDreamBase(const TDreamBase&) = delete;
@@ -45,13 +56,14 @@ class TDreamBase {
     // data file restored, when that fails.
     void Close();
     // After Close: the journal as found becomes "_data", the previous "_data"
-    // becomes "__data". Throws IoError saying what is where when a step fails;
-    // the journal itself is safe in the data file by then.
+    // becomes "__data". Throws platform::Error saying what is where when a
+    // step fails; the journal itself is safe in the data file by then.
     void RotateBackups();
     // After Close: creates the empty legacy settings file "ini" when there was
     // none, as the older release expects. Problems are warnings.
     void CreateSettingsFileIfMissing();
 
+    const std::string& GetFolder() const { return folder; }
     std::vector<std::string> GetPlaces() const { return places; }
     std::vector<std::string> GetPositions() const { return positions; }
     // The records actually read, whatever count the file states.
@@ -65,41 +77,54 @@ class TDreamBase {
     // The legacy settings, while the journal is open (until Close).
     const TIniFile* GetSettings() const { return iniFile.get(); }
 
-    std::string folder;
-
   private:
-    void Open(bool& opened);
+    // What the folder holds compared with what the run found, and so what
+    // Restore must do to put it back. Enter() is the one place the state
+    // changes; every change of the folder is preceded by one.
+    enum class State {
+        kClean,       // nothing to undo
+        kCopied,      // the working copy is taken; the data file is as found
+        kNarrowed,    // ... and the plain data file is its owner's alone
+        kDeciphered,  // the data file may differ from the working copy
+        kClosed,      // written back and enciphered again; the copy still waits
+        kCreating,    // there was no data file: the one being written goes again
+        kClosedNew,   // ... written and enciphered
+        kSettled,     // closed and the backups moved on: nothing to undo
+    };
+
+    TDreamBase(const Options& options, platform::Reporter& reporter);
+    platform::Status OpenJournal();
     platform::FileKind ExamineDataFile();
     void RefuseWithoutJournal();
     bool IsPlainFile(const std::string& fileName) const;
     bool GainAccess(const std::vector<std::string>& spellings);
+    platform::Status WrongPassword();
+    void Enter(State next);
+    bool IsClosed() const;
     void Restore();
     void Load();
     void Save();
 
+    std::string folder;
     std::string DATA_F_NAME;
+    std::string RESERV_1;
+    std::string RESERV_2;
+    std::string workingCopy_;
     std::string password;
     int codePage_;
     std::function<bool(std::string*)> askPassword_;
-    int32_t currentRecord = 0;
+    platform::Reporter& reporter_;
+
     int32_t recordCount = 0;  // as the data file states it
-    std::vector<int32_t> dayNumbers;
     std::vector<std::string> places;
     std::vector<std::string> positions;
     std::vector<TRecord> records;
     std::unique_ptr<TIniFile> iniFile;
     char decimalSeparator_ = 0;
 
-    std::string RESERV_1;
-    std::string RESERV_2;
-    std::string workingCopy_;  // DATA_F_NAME + "X"
     CipherScheme scheme_ = CipherScheme::kCurrent;
     platform::FileOwnership ownership_;  // the data file's, as found
-    bool workingCopyTaken_ = false;
-    bool dataChanged_ = false;  // the data file may differ from the working copy
-    bool dataPrivate_ = false;  // the data file's permissions were narrowed
-    bool dataCreated_ = false;  // the data file is being written where there was none
-    bool closed_ = false;       // written back and enciphered again
-    bool newJournal_ = false;   // there was no data file
+    State state_ = State::kClean;
+    bool newJournal_ = false;  // there was no data file
     std::unique_ptr<platform::RecoveryAction> recovery_;
 };

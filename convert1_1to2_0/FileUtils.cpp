@@ -3,15 +3,18 @@
 #include <memory>
 #include <vector>
 
+#include "core/JournalFiles.h"
+#include "platform/crypto/Rc2Cipher.h"
 #include "platform/os/Env.h"
 #include "platform/os/Interrupt.h"
-#include "platform/crypto/Rc2Cipher.h"
 
 using platform::CipherDirection;
+using platform::CipherStream;
+using platform::CryptoService;
 using platform::Env;
 using platform::Md5Digest;
-using platform::Rc2Cbc;
 using platform::Status;
+using platform::StatusCode;
 
 namespace {
 
@@ -19,19 +22,19 @@ namespace {
 constexpr size_t kChunkSize = 1 << 16;
 
 std::string TempName(const std::string& aFileName) {
-    return aFileName + "__";
+    return aFileName + journal_files::kCipherTempSuffix;
 }
 
+// The cryptographic service failing is never a wrong password: it ends the
+// run with the service's own reason.
 Md5Digest HashPassword(const std::string& password) {
     Md5Digest hash{};
-    Status status = platform::Md5(platform::CryptoLibrary::Instance(), password, &hash);
-    if (!status.ok())
-        throw CipherUnavailable(status.message());
+    platform::ThrowIfFailed(CryptoService::Current().Md5(password, &hash));
     return hash;
 }
 
-std::unique_ptr<Rc2Cbc> MakeCipher(CipherScheme scheme, const Md5Digest& hash,
-                                   CipherDirection direction) {
+std::unique_ptr<CipherStream> MakeCipher(CipherScheme scheme, const Md5Digest& hash,
+                                         CipherDirection direction) {
     std::string key(reinterpret_cast<const char*>(hash.data()), hash.size());
     int effectiveBits = 40;
     switch (scheme) {
@@ -46,11 +49,9 @@ std::unique_ptr<Rc2Cbc> MakeCipher(CipherScheme scheme, const Md5Digest& hash,
         case CipherScheme::kEarly:
             break;
     }
-    std::unique_ptr<Rc2Cbc> cipher;
-    Status status = Rc2Cbc::Create(platform::CryptoLibrary::Instance(), key, effectiveBits,
-                                   std::string(Rc2Cbc::kBlockSize, '\0'), direction, &cipher);
-    if (!status.ok())
-        throw CipherUnavailable(status.message());
+    std::unique_ptr<CipherStream> cipher;
+    platform::ThrowIfFailed(CryptoService::Current().CreateRc2(
+        key, effectiveBits, std::string(CipherStream::kBlockSize, '\0'), direction, &cipher));
     return cipher;
 }
 
@@ -62,7 +63,7 @@ enum class Outcome {
 
 struct Buffers {
     std::vector<char> in = std::vector<char>(kChunkSize);
-    std::vector<char> out = std::vector<char>(kChunkSize + Rc2Cbc::kBlockSize);
+    std::vector<char> out = std::vector<char>(kChunkSize + CipherStream::kBlockSize);
 };
 
 // Streams `from` through `cipher` into a new private temporary file beside
@@ -70,7 +71,7 @@ struct Buffers {
 // exists (the caller removes or renames it); *length is the number of bytes
 // read from `from`; *failure says what went wrong when the outcome is
 // kFailed.
-Outcome Transform(Env& env, const std::string& from, Rc2Cbc& cipher, Buffers& buffers,
+Outcome Transform(Env& env, const std::string& from, CipherStream& cipher, Buffers& buffers,
                   std::string* temp, uint64_t* length, Status* failure) {
     *length = 0;
     auto failed = [failure](Status status) {
@@ -104,7 +105,10 @@ Outcome Transform(Env& env, const std::string& from, Rc2Cbc& cipher, Buffers& bu
             return failed(status);
     }
     size_t written = 0;
-    const bool rejected = !cipher.Final(buffers.out.data(), &written).ok();
+    status = cipher.Final(buffers.out.data(), &written);
+    const bool rejected = status.Is(StatusCode::kWrongKey);
+    if (!status.ok() && !rejected)
+        return failed(status);
     if (!rejected) {
         if (written > 0 && !(status = out->Write(buffers.out.data(), written)).ok())
             return failed(status);
@@ -154,23 +158,23 @@ class TempFile {
 // Deciphered text must not linger: a temporary file that cannot be removed
 // is named in the message, for the user to delete.
 Status CannotRemove(const Status& removal) {
-    return Status::Error(removal.message() + " (delete it by hand)");
+    return Status::Make(removal.code(), removal.message() + " (delete it by hand)", removal.path(),
+                        removal.systemCode(), removal.systemText());
 }
 
-// Throws IoError for `status` once the temporary file is gone (or said to
+// Throws platform::Error for `status` once the temporary file is gone (or said to
 // be there).
 [[noreturn]] void Fail(const Status& status, TempFile& temp) {
     const Status removed = temp.Remove();
     if (!removed.ok())
-        throw platform::IoError(
-            Status::Error(status.message() + "; " + CannotRemove(removed).message()));
-    throw platform::IoError(status);
+        throw platform::Error(status.Adding(CannotRemove(removed).message()));
+    throw platform::Error(status);
 }
 
 }  // namespace
 
 bool EncryptFile(const std::string& aFileName, const std::string& password, CipherScheme scheme) {
-    std::unique_ptr<Rc2Cbc> cipher =
+    std::unique_ptr<CipherStream> cipher =
         MakeCipher(scheme, HashPassword(password), CipherDirection::kEncipher);
     Env& env = Env::Current();
     Buffers buffers;
@@ -191,17 +195,20 @@ bool EncryptFile(const std::string& aFileName, const std::string& password, Ciph
 bool DecipherText(const std::string& cipherText, const std::string& password,
                   const std::function<bool(const std::string& plain)>& accept, std::string* plain,
                   CipherScheme* opened) {
-    if (cipherText.empty() || cipherText.size() % Rc2Cbc::kBlockSize != 0)
+    if (cipherText.empty() || cipherText.size() % CipherStream::kBlockSize != 0)
         return false;  // no key gives whole blocks
     const Md5Digest hash = HashPassword(password);
     for (CipherScheme scheme :
          {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
-        std::unique_ptr<Rc2Cbc> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
-        plain->assign(cipherText.size() + Rc2Cbc::kBlockSize, '\0');
+        std::unique_ptr<CipherStream> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
+        plain->assign(cipherText.size() + CipherStream::kBlockSize, '\0');
         size_t written = 0, last = 0;
-        if (!cipher->Update(cipherText.data(), cipherText.size(), &(*plain)[0], &written).ok() ||
-            !cipher->Final(&(*plain)[written], &last).ok())
+        platform::ThrowIfFailed(
+            cipher->Update(cipherText.data(), cipherText.size(), &(*plain)[0], &written));
+        const Status final = cipher->Final(&(*plain)[written], &last);
+        if (final.Is(StatusCode::kWrongKey))
             continue;
+        platform::ThrowIfFailed(final);
         plain->resize(written + last);
         if (!accept || accept(*plain)) {
             *opened = scheme;
@@ -219,7 +226,7 @@ bool DecryptFile(const std::string& aFileName, const std::string& password,
     Buffers buffers;
     for (CipherScheme scheme :
          {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
-        std::unique_ptr<Rc2Cbc> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
+        std::unique_ptr<CipherStream> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
         // The temporary file may hold text deciphered with a wrong key, or
         // part of the right one; neither may stay behind.
         TempFile temp(env);
@@ -240,9 +247,9 @@ bool DecryptFile(const std::string& aFileName, const std::string& password,
         }
         const Status removed = temp.Remove();
         if (!removed.ok())
-            throw platform::IoError(CannotRemove(removed));
+            throw platform::Error(CannotRemove(removed));
         // No key gives whole blocks: not enciphered at all, so no need to try the others.
-        if (length == 0 || length % Rc2Cbc::kBlockSize != 0)
+        if (length == 0 || length % CipherStream::kBlockSize != 0)
             break;
     }
     return false;

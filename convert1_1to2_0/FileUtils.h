@@ -7,7 +7,6 @@
 // depends on the Windows provider that wrote the file; see CipherScheme.
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 
 #include "platform/Status.h"
@@ -24,19 +23,18 @@ enum class CipherScheme {
 // that a wrong password whose padding happens to look right is still refused.
 using PlainTextCheck = std::function<bool(const std::string& plainFileName)>;
 
-// Thrown when the RC2 cipher cannot be had at all (the crypto library cannot
-// supply it). This is never a wrong password and must not be reported as one.
-class CipherUnavailable : public std::runtime_error {
-  public:
-    explicit CipherUnavailable(const std::string& message) : std::runtime_error(message) {}
-};
+// A wrong password is only ever a wrong password: false from the calls
+// below. Every other failure, of the file system or of the cryptographic
+// service (which cannot supply the cipher, or fails in the middle of a
+// stream), throws platform::Error with the system's own reason, and is never
+// reported as a wrong password.
 
 // Enciphers aFileName in place with the key `scheme` derives from `password`.
 // The result is built in a new private temporary file named after
 // aFileName + "__" and renamed over aFileName; it keeps the temporary file's
 // ownership and permissions (the caller gives the journal its own back). True
-// means aFileName now holds the enciphered file. A file that cannot be read
-// or written throws platform::IoError, with aFileName as it was.
+// means aFileName now holds the enciphered file. Failures throw, with
+// aFileName as it was.
 bool EncryptFile(const std::string& aFileName, const std::string& password,
                  CipherScheme scheme = CipherScheme::kCurrent);
 
@@ -45,9 +43,8 @@ bool EncryptFile(const std::string& aFileName, const std::string& password,
 // accepts; on success *opened (when given) tells which scheme it was, so the
 // caller can encipher the file again the same way. The deciphered file is
 // private (readable by its owner only). False means aFileName is as
-// it was: a wrong password, or a file that was never enciphered. A file that
-// cannot be read or written is no wrong password: that throws
-// platform::IoError, with aFileName as it was.
+// it was: a wrong password, or a file that was never enciphered. Failures
+// throw, with aFileName as it was.
 bool DecryptFile(const std::string& aFileName, const std::string& password,
                  const PlainTextCheck& accept = nullptr, CipherScheme* opened = nullptr);
 

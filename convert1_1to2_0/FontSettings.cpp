@@ -6,6 +6,7 @@
 
 #include "convert1_1to2_0/IniFile.h"
 #include "core/ini.h"
+#include "platform/Status.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ std::string Colour(int32_t value) {
 
 }  // namespace
 
-void CarryFontSettings(const TIniFile& legacy, TIni& settings) {
+void CarryFontSettings(const TIniFile& legacy, TIni& settings, platform::Reporter& reporter) {
     if (!settings.IsNew())
         return;
     for (const FontSetting& setting : kFontSettings) {
@@ -57,10 +58,9 @@ void CarryFontSettings(const TIniFile& legacy, TIni& settings) {
             // An empty name names no font; a longer one the newer release
             // would read only in part, taking the rest for another setting.
             if (value.empty() || value.size() > kMaxValueLength) {
-                std::fprintf(stderr,
-                             "Warning: \"%s\": %s cannot be carried into \"%s\"; the default "
-                             "font stands\n",
-                             legacy.FileName.c_str(), setting.legacyKey, settings.FileName.c_str());
+                reporter.Warning(platform::Quoted(legacy.FileName) + ": " + setting.legacyKey +
+                                 " cannot be carried into " + platform::Quoted(settings.FileName) +
+                                 "; the default font stands");
                 continue;
             }
         } else {

@@ -1,10 +1,10 @@
 #include "convert1_1to2_0/IniFile.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <utility>
 
+#include "core/JournalFiles.h"
 #include "platform/os/Env.h"
 #include "platform/text/TextMode.h"
 
@@ -15,16 +15,13 @@ constexpr size_t kMaxTextLength = 63;
 // Eighteen settings take a few hundred bytes; a larger file is not one.
 constexpr size_t kMaxFileSize = 1 << 20;
 
-void Warn(const std::string& message) {
-    std::fprintf(stderr, "Warning: %s\n", message.c_str());
-}
-
 // Reads the settings text the way the older release's text stream did:
 // white-space separated tokens, numbers and rest-of-line texts after keys.
 class SettingsReader {
   public:
-    SettingsReader(const std::string& text, const std::string& fileName)
-        : text_(text), fileName_(fileName) {}
+    SettingsReader(const std::string& text, const std::string& fileName,
+                   platform::Reporter& reporter)
+        : text_(text), fileName_(fileName), reporter_(reporter) {}
 
     void Read(std::map<std::string, int32_t>& ints, std::map<std::string, std::string>& strs,
               std::set<std::string>& read) {
@@ -92,9 +89,9 @@ class SettingsReader {
             size_t end = start;
             while (end < text_.size() && !platform::IsStreamSpace(text_[end]))
                 ++end;
-            Warn("\"" + fileName_ + "\": the value of " + key + ", \"" +
-                 text_.substr(start, end - start) +
-                 "\", is not a 32-bit whole number; the rest of the file is ignored");
+            reporter_.Warning(platform::Quoted(fileName_) + ": the value of " + key + ", \"" +
+                              text_.substr(start, end - start) +
+                              "\", is not a 32-bit whole number; the rest of the file is ignored");
             return false;
         }
         *value = static_cast<int32_t>(signedValue);
@@ -107,8 +104,9 @@ class SettingsReader {
         size_t end = text_.find('\n', pos_);
         const size_t stop = end == std::string::npos ? text_.size() : end;
         if (stop - pos_ > kMaxTextLength) {
-            Warn("\"" + fileName_ + "\": the value of " + key + " is longer than " +
-                 std::to_string(kMaxTextLength) + " characters; the rest of the file is ignored");
+            reporter_.Warning(platform::Quoted(fileName_) + ": the value of " + key +
+                              " is longer than " + std::to_string(kMaxTextLength) +
+                              " characters; the rest of the file is ignored");
             return false;
         }
         value->assign(text_, pos_, stop - pos_);
@@ -118,13 +116,14 @@ class SettingsReader {
 
     const std::string& text_;
     const std::string& fileName_;
+    platform::Reporter& reporter_;
     size_t pos_ = 0;
 };
 
 }  // namespace
 
-TIniFile::TIniFile(std::string folder)
-    : FileName(platform::JoinPath(folder, "ini")),
+TIniFile::TIniFile(std::string folder, platform::Reporter& reporter)
+    : FileName(platform::JoinPath(folder, journal_files::kLegacySettings)),
       IntValues{
           {"DREAM_NUM", 0},
           {"VISION_NUM", 0},
@@ -146,13 +145,14 @@ TIniFile::TIniFile(std::string folder)
       StrValues{
           {"DREAM_FONT_NAME", "Lucida Console"},
           {"VISION_FONT_NAME", "Sylfaen"},
-      } {
+      },
+      reporter_(&reporter) {
     platform::Env& env = platform::Env::Current();
     const std::string keepDefaults = "; the legacy settings keep their defaults";
     platform::FileKind kind;
     platform::Status status = env.GetFileKind(FileName, &kind);
     if (!status.ok()) {
-        Warn(status.message() + keepDefaults);
+        reporter_->Warning(status.message() + keepDefaults);
         return;
     }
     if (kind == platform::FileKind::kMissing) {
@@ -162,11 +162,11 @@ TIniFile::TIniFile(std::string folder)
     std::string bytes;
     status = platform::ReadSmallFile(env, FileName, kMaxFileSize, &bytes);
     if (!status.ok()) {
-        Warn(status.message() + keepDefaults);
+        reporter_->Warning(status.message() + keepDefaults);
         return;
     }
     const std::string text = platform::FromTextMode(bytes);
-    SettingsReader(text, FileName).Read(IntValues, StrValues, ReadKeys);
+    SettingsReader(text, FileName, *reporter_).Read(IntValues, StrValues, ReadKeys);
 }
 
 void TIniFile::CreateIfMissing() {
@@ -178,6 +178,6 @@ void TIniFile::CreateIfMissing() {
     if (status.ok())
         status = file->Close();
     if (!status.ok())
-        Warn(status.message());
+        reporter_->Warning(status.message());
     missing_ = false;
 }

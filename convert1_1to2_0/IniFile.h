@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "platform/Reporter.h"
+
 // The settings file "ini" of the older release, read once on construction.
 // The file is never written; a missing one is created empty, once the run has
 // succeeded. No value read here changes what the converter does; the font
@@ -12,9 +14,9 @@
 class TIniFile {
   public:
     // Reads folder + "/ini". Defaults stand for every key the file does not
-    // give; a file that cannot be read leaves all of them, with a warning on
-    // standard error.
-    explicit TIniFile(std::string folder);
+    // give; a file that cannot be read leaves all of them, with a warning to
+    // `reporter`.
+    TIniFile(std::string folder, platform::Reporter& reporter);
     // Creates the file, empty, if it was missing when it was read: the older
     // release expects it. A failure is a warning.
     void CreateIfMissing();
@@ -26,5 +28,6 @@ class TIniFile {
     std::set<std::string> ReadKeys;
 
   private:
+    platform::Reporter* reporter_;
     bool missing_ = false;
 };

@@ -10,8 +10,8 @@
 // interrupted run's leftovers and destroy the journal between them.
 class JournalFolder {
   public:
-    // Takes the folder's lock; throws IoError, having touched nothing, when
-    // another run holds it.
+    // Takes the folder's lock; throws platform::Error of the kind kBusy,
+    // having touched nothing, when another run holds it.
     JournalFolder();
     JournalFolder(const JournalFolder&) = delete;
     JournalFolder& operator=(const JournalFolder&) = delete;

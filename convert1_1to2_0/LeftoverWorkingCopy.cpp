@@ -1,23 +1,18 @@
 #include "convert1_1to2_0/LeftoverWorkingCopy.h"
 
-#include <iostream>
-
 #include "convert1_1to2_0/DataFile.h"
 #include "convert1_1to2_0/FileUtils.h"
 #include "convert1_1to2_0/NumberedName.h"
+#include "core/JournalFiles.h"
 #include "platform/os/Env.h"
 
+using journal_files::kInterruptedCopy;
 using platform::Env;
 using platform::FileKind;
+using platform::Quoted;
 using platform::ThrowIfFailed;
 
 namespace {
-
-const char kKeptName[] = "data.interrupted";
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
 
 // The plain text of a data file's bytes: the bytes themselves when they are
 // plain, else what one of the passwords deciphers them to.
@@ -38,12 +33,13 @@ bool PlainTextOf(const std::string& bytes, const std::vector<std::string>& passw
 }  // namespace
 
 bool IsKeptWorkingCopyName(const std::string& name) {
-    return IsNumberedName(name, kKeptName, "");
+    return IsNumberedName(name, kInterruptedCopy, "");
 }
 
 LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
                                               const std::string& workingCopy,
-                                              const std::vector<std::string>& passwords) {
+                                              const std::vector<std::string>& passwords,
+                                              platform::Reporter& reporter) {
     Env& env = Env::Current();
     LeftoverResolution result;
     FileKind kind;
@@ -51,10 +47,12 @@ LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
     if (kind == FileKind::kMissing)
         return result;
     if (kind != FileKind::kFile)
-        throw platform::IoError(platform::Status::Error(
+        throw platform::Error(platform::Status::Make(
+            platform::StatusCode::kExists,
             Quoted(workingCopy) +
-            " is in the way: it is not a file, and this program keeps a copy of the journal "
-            "under that name; move it elsewhere"));
+                " is in the way: it is not a file, and this program keeps a copy of the journal "
+                "under that name; move it elsewhere",
+            workingCopy));
 
     std::string copy, data;
     ThrowIfFailed(platform::ReadWholeFile(env, workingCopy, &copy));
@@ -65,8 +63,7 @@ LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
 
     auto remove = [&](const char* why) {
         ThrowIfFailed(env.RemoveFile(workingCopy));
-        std::cerr << "Note: removed " << Quoted(workingCopy)
-                  << ", left by an interrupted run: " << why << "\n";
+        reporter.Note("removed " + Quoted(workingCopy) + ", left by an interrupted run: " + why);
         result.outcome = LeftoverOutcome::kRemoved;
         return result;
     };
@@ -87,9 +84,10 @@ LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
             if (data == plainCopy) {
                 // Replaced in one step: the journal is never missing.
                 ThrowIfFailed(env.RenameFile(workingCopy, dataFile));
-                std::cerr << "Warning: " << Quoted(dataFile)
-                          << " lay deciphered, left so by an interrupted run; its enciphered form "
-                          << Quoted(workingCopy) << " is put back in its place\n";
+                reporter.Warning(Quoted(dataFile) +
+                                 " lay deciphered, left so by an interrupted run; its enciphered "
+                                 "form " +
+                                 Quoted(workingCopy) + " is put back in its place");
                 result.outcome = LeftoverOutcome::kPutBack;
                 return result;
             }
@@ -101,11 +99,11 @@ LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
     }
 
     result.keptAs = RenameToFirstFreeNumberedName(env, workingCopy, platform::FolderOf(workingCopy),
-                                                  kKeptName, "");
+                                                  kInterruptedCopy, "");
     result.outcome = LeftoverOutcome::kKeptAside;
-    std::cerr << "Warning: " << Quoted(workingCopy)
-              << ", the journal as an interrupted run found it, is not the journal in "
-              << Quoted(dataFile) << "; it is kept as " << Quoted(result.keptAs)
-              << ". Copy it over " << Quoted(dataFile) << " if it is the journal you want.\n";
+    reporter.Warning(Quoted(workingCopy) +
+                     ", the journal as an interrupted run found it, is not the journal in " +
+                     Quoted(dataFile) + "; it is kept as " + Quoted(result.keptAs) +
+                     ". Copy it over " + Quoted(dataFile) + " if it is the journal you want.");
     return result;
 }

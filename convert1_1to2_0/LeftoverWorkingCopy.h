@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Reporter.h"
+
 // A working copy "dataX" that a run finds is the data file as an interrupted
 // run found it: that run was killed, or the machine went down. What the data
 // file holds now decides what the copy is worth, and only a proof decides:
@@ -18,7 +20,8 @@
 //
 // Telling needs the journal's password when the copy is enciphered. When
 // none of `passwords` opens it and the data file lies deciphered (or nothing
-// else can be told), nothing is touched and the password is wrong.
+// else can be told), nothing is touched and the password is wrong. What is
+// done is said to `reporter`.
 enum class LeftoverOutcome { kNone, kRemoved, kPutBack, kKeptAside, kWrongPassword };
 
 struct LeftoverResolution {
@@ -28,7 +31,8 @@ struct LeftoverResolution {
 
 LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
                                               const std::string& workingCopy,
-                                              const std::vector<std::string>& passwords);
+                                              const std::vector<std::string>& passwords,
+                                              platform::Reporter& reporter);
 
 // The names under which working copies are kept, in the order they are taken.
 bool IsKeptWorkingCopyName(const std::string& name);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/JournalFiles.h"
 #include "platform/Status.h"
 #include "platform/os/Env.h"
 #include "platform/os/Memory.h"
@@ -49,14 +50,15 @@ void CheckJournalFitsInMemory(const std::string& dataFile, uint64_t dataFileSize
         message += "more than this process may use (" + Megabytes(usableAddressSpace) +
                    " of address space)";
     }
-    throw JournalTooLarge(message);
+    throw platform::Error(
+        platform::Status::Make(platform::StatusCode::kNotSupported, message, dataFile));
 }
 
 void CheckJournalFitsInMemory(const std::string& folder) {
     platform::Env& env = platform::Env::Current();
     std::string largest;
     uint64_t largestSize = 0;
-    for (const char* name : {"data", "dataX"}) {
+    for (const char* name : {journal_files::kDataFile, journal_files::kWorkingCopy}) {
         const std::string path = platform::JoinPath(folder, name);
         platform::FileKind kind;
         platform::ThrowIfFailed(env.GetFileKind(path, &kind));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 // How much memory a conversion needs, told from the data file's size before
@@ -14,13 +13,8 @@
 // all live at once.
 uint64_t EstimatedConversionMemory(uint64_t dataFileSize);
 
-// A journal too large for the memory this process may use.
-class JournalTooLarge : public std::runtime_error {
-  public:
-    explicit JournalTooLarge(const std::string& message) : std::runtime_error(message) {}
-};
-
-// Throws JournalTooLarge when converting `dataFile` (of `dataFileSize` bytes)
+// Throws platform::Error (not supported: the program cannot do it here) when
+// converting `dataFile` (of `dataFileSize` bytes)
 // needs more than the part of `usableAddressSpace` a conversion may take.
 // `pointerBits` (32 or 64) says which program this is, for the message.
 void CheckJournalFitsInMemory(const std::string& dataFile, uint64_t dataFileSize,

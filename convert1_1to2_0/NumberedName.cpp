@@ -27,11 +27,10 @@ std::string RenameToFirstFreeNumberedName(platform::Env& env, const std::string&
                                           const std::string& suffix) {
     for (int number = 0;; ++number) {
         const std::string to = platform::JoinPath(folder, NumberedName(base, number, suffix));
-        bool exists = false;
-        platform::Status status = env.RenameNoReplace(from, to, &exists);
+        const platform::Status status = env.RenameNoReplace(from, to);
         if (status.ok())
             return to;
-        if (!exists || number == 999999999)
-            throw platform::IoError(status);
+        if (!status.Is(platform::StatusCode::kExists) || number == 999999999)
+            throw platform::Error(status);
     }
 }

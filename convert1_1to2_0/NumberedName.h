@@ -10,7 +10,7 @@ std::string NumberedName(const std::string& base, int number, const std::string&
 bool IsNumberedName(const std::string& name, const std::string& base, const std::string& suffix);
 
 // Renames `from` to the first of those names that is free in `folder`,
-// never replacing anything, and gives the new path. Throws IoError.
+// never replacing anything, and gives the new path. Throws platform::Error.
 std::string RenameToFirstFreeNumberedName(platform::Env& env, const std::string& from,
                                           const std::string& folder, const std::string& base,
                                           const std::string& suffix);

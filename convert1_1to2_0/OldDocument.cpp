@@ -1,26 +1,22 @@
 #include "convert1_1to2_0/OldDocument.h"
 
-#include <iostream>
-
 #include "convert1_1to2_0/NumberedName.h"
 #include "core/DocumentTemplate.h"
+#include "core/JournalFiles.h"
 #include "platform/os/Env.h"
 #include "platform/text/TextMode.h"
 
+using journal_files::kDocument;
+using journal_files::kDocumentBackupSuffix;
+using journal_files::kWaitingDocument;
 using platform::Env;
 using platform::FileKind;
+using platform::Quoted;
 using platform::Status;
+using platform::StatusCode;
 using platform::ThrowIfFailed;
 
 namespace {
-
-const char kDocument[] = "data.xml";
-const char kWaiting[] = "data.xml.old";
-const char kBackupSuffix[] = ".bak";
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
 
 FileKind KindOf(const std::string& path) {
     FileKind kind;
@@ -41,36 +37,40 @@ bool IsBareTemplate(const std::string& path) {
 
 }  // namespace
 
-void OldDocument::RecoverInterruptedRun(const std::string& folder) {
+void OldDocument::RecoverInterruptedRun(const std::string& folder, platform::Reporter& reporter) {
     Env& env = Env::Current();
-    const std::string waiting = platform::JoinPath(folder, kWaiting);
+    const std::string waiting = platform::JoinPath(folder, kWaitingDocument);
     const std::string document = platform::JoinPath(folder, kDocument);
     const FileKind kind = KindOf(waiting);
     if (kind == FileKind::kMissing)
         return;
     if (!IsDocumentKind(kind))
-        throw platform::IoError(Status::Error(Quoted(waiting) +
-                                              " is in the way: it is not a file, and this program "
-                                              "keeps the earlier document under that name"));
+        throw platform::Error(Status::Make(StatusCode::kExists,
+                                           Quoted(waiting) +
+                                               " is in the way: it is not a file, and this program "
+                                               "keeps the earlier document under that name",
+                                           waiting));
     std::string standing;
     const FileKind documentKind = KindOf(document);
     if (documentKind == FileKind::kFile && IsBareTemplate(document)) {
         // The interrupted run's fresh template holds nothing: it gives way.
     } else if (documentKind != FileKind::kMissing) {
-        standing = RenameToFirstFreeNumberedName(env, document, folder, kDocument, kBackupSuffix);
+        standing =
+            RenameToFirstFreeNumberedName(env, document, folder, kDocument, kDocumentBackupSuffix);
     }
     ThrowIfFailed(env.RenameFile(waiting, document));
-    std::cerr << "Warning: an interrupted run had set the document aside as " << Quoted(waiting)
-              << "; it is back in place as " << Quoted(document);
+    std::string warning = "an interrupted run had set the document aside as " + Quoted(waiting) +
+                          "; it is back in place as " + Quoted(document);
     if (!standing.empty())
-        std::cerr << ", and what stood there is kept as " << Quoted(standing);
-    std::cerr << "\n";
+        warning += ", and what stood there is kept as " + Quoted(standing);
+    reporter.Warning(warning);
 }
 
-OldDocument::OldDocument(const std::string& folder)
+OldDocument::OldDocument(const std::string& folder, platform::Reporter& reporter)
     : folder_(folder),
       document_(platform::JoinPath(folder, kDocument)),
-      waiting_(platform::JoinPath(folder, kWaiting)),
+      waiting_(platform::JoinPath(folder, kWaitingDocument)),
+      reporter_(reporter),
       recovery_([this] { PutBack(); }) {
     const FileKind kind = KindOf(document_);
     if (kind == FileKind::kMissing) {
@@ -78,13 +78,13 @@ OldDocument::OldDocument(const std::string& folder)
         return;
     }
     if (!IsDocumentKind(kind))
-        throw platform::IoError(Status::Error("the document " + Quoted(document_) +
-                                              " is not a file; move it out of the way"));
-    bool exists = false;
-    Status status = Env::Current().RenameNoReplace(document_, waiting_, &exists);
+        throw platform::Error(Status::Make(
+            StatusCode::kExists,
+            "the document " + Quoted(document_) + " is not a file; move it out of the way",
+            document_));
+    const Status status = Env::Current().RenameNoReplace(document_, waiting_);
     if (!status.ok())
-        throw platform::IoError(
-            Status::Error("cannot set the earlier document aside: " + status.message()));
+        throw platform::Error(status.Within("cannot set the earlier document aside"));
     state_ = kSetAside;
 }
 
@@ -95,7 +95,7 @@ OldDocument::~OldDocument() {
 void OldDocument::Keep() {
     if (state_ == kSetAside)
         keptAs_ = RenameToFirstFreeNumberedName(Env::Current(), waiting_, folder_, kDocument,
-                                                kBackupSuffix);
+                                                kDocumentBackupSuffix);
     state_ = kKept;
 }
 
@@ -112,10 +112,10 @@ void OldDocument::PutBack() {
             status = env.RemoveFile(document_);
     }
     if (!status.ok()) {
-        std::cerr << "Warning: " << status.message() << "\n";
+        reporter_.Warning(status.message());
         if (state_ == kSetAside)
-            std::cerr << "The earlier document is kept as " << Quoted(waiting_) << ": rename it to "
-                      << Quoted(document_) << ".\n";
+            reporter_.Line("The earlier document is kept as " + Quoted(waiting_) +
+                           ": rename it to " + Quoted(document_) + ".");
     }
     state_ = kKept;
 }

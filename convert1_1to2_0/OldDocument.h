@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/Reporter.h"
 #include "platform/os/Fatal.h"
 
 // The document a run finds in "data.xml" is the user's: the newer release may
@@ -15,12 +16,12 @@ class OldDocument {
     // A document that an interrupted run left waiting goes back in place
     // before a new run starts. What stands there instead is kept too, unless
     // it is the bare template.
-    static void RecoverInterruptedRun(const std::string& folder);
+    static void RecoverInterruptedRun(const std::string& folder, platform::Reporter& reporter);
 
     // Sets "data.xml" aside, when there is one. Throws, with nothing
     // changed, when it cannot: merging into it would change the user's
     // document and add every dream again at each run.
-    explicit OldDocument(const std::string& folder);
+    OldDocument(const std::string& folder, platform::Reporter& reporter);
     // Unless kept: the old document back in its place (or, when there was
     // none, no document).
     ~OldDocument();
@@ -28,7 +29,7 @@ class OldDocument {
     OldDocument& operator=(const OldDocument&) = delete;
 
     // The run has succeeded: the old document takes its backup name. Throws
-    // IoError when it cannot (the run then fails and puts it back).
+    // platform::Error when it cannot (the run then fails and puts it back).
     void Keep();
     // Where Keep put it; empty when there was no old document.
     const std::string& keptAs() const { return keptAs_; }
@@ -41,6 +42,7 @@ class OldDocument {
     const std::string document_;
     const std::string waiting_;
     std::string keptAs_;
+    platform::Reporter& reporter_;
     State state_ = kKept;
     platform::RecoveryAction recovery_;
 };

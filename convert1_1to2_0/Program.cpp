@@ -1,7 +1,7 @@
 #include "convert1_1to2_0/Program.h"
 
 #include <exception>
-#include <iostream>
+#include <istream>
 #include <limits>
 #include <string>
 
@@ -10,14 +10,16 @@
 #include "platform/os/Console.h"
 #include "platform/os/Interrupt.h"
 #include "platform/os/Locale.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
 const char kProgramName[] = "convert1_1to2_0";
 
-void PrintHelp(std::ostream& out) {
-    out << "Usage: " << kUsageLine << "\n"
-        << "\n"
+std::string HelpText() {
+    return std::string("Usage: ") + kUsageLine +
+           "\n"
+           "\n"
            "Converts the dream journal in the current folder from the older release's\n"
            "storage (the data file \"data\" and the settings \"ini\") to the newer release's\n"
            "document \"data.xml\" and settings \"ini.txt\". The data file is written back,\n"
@@ -28,9 +30,10 @@ void PrintHelp(std::ostream& out) {
            "                 terminal (\"Password: \", nothing shown as you type): that is\n"
            "                 the private way, since other users can see an argument and\n"
            "                 the shell keeps it in its history. \"\" says there is none.\n"
-           "  --codepage=N   the Windows code page the journal was written in (default "
-        << platform::SystemAnsiCodePage() << "):\n                 " << CodePageList()
-        << ".\n"
+           "  --codepage=N   the Windows code page the journal was written in (default " +
+           std::to_string(platform::SystemAnsiCodePage()) + "):\n                 " +
+           platform::SupportedCodePageList() +
+           ".\n"
            "                 The journal's texts are read in it, and a password with\n"
            "                 letters beyond ASCII is tried in it first. Without it, texts\n"
            "                 that look written in another (\"cafй\" for \"café\") bring a\n"
@@ -75,17 +78,18 @@ void WaitForEnter(std::istream& in) {
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& args, const ProgramConsole& console) {
+    platform::Reporter& reporter = console.reporter;
     const CommandLine line = ParseCommandLine(args, platform::SystemAnsiCodePage());
     switch (line.action) {
         case CommandLine::Action::kHelp:
-            PrintHelp(console.out);
+            reporter.Output(HelpText());
             return 0;
         case CommandLine::Action::kVersion:
-            console.out << kProgramName << " " << JC_VERSION << "\n";
+            reporter.Output(std::string(kProgramName) + " " + JC_VERSION + "\n");
             return 0;
         case CommandLine::Action::kError:
-            console.err << "Error: " << line.error << "\n"
-                        << "Usage: " << kUsageLine << "\n";
+            reporter.Error(line.error);
+            reporter.Line(std::string("Usage: ") + kUsageLine);
             return kErrorExitStatus;
         case CommandLine::Action::kConvert:
             break;
@@ -101,7 +105,8 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
         options.askPassword = [&](std::string* password) {
             asked = true;
             answer = console.askPassword ? console.askPassword(password)
-                                         : platform::Status::Error("no terminal");
+                                         : platform::Status::Make(
+                                               platform::StatusCode::kNotSupported, "no terminal");
             // Ctrl-C at the prompt ends the run like anywhere else.
             platform::CheckForInterrupt();
             return answer.ok();
@@ -109,56 +114,52 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
     }
     ConversionReport report;
     try {
-        report = ConvertJournal(options);
+        report = ConvertJournal(options, reporter);
     } catch (const platform::Interrupted& interrupted) {
         // The run unwound through the restore, as an error does.
-        console.out.flush();
-        console.err << "Stopped: " << interrupted.what() << ". The journal is as it was found.\n";
+        reporter.Line("Stopped: " + interrupted.status().message() +
+                      ". The journal is as it was found.");
         return interrupted.exitStatus();
-    } catch (const ConversionUnfinished& error) {
-        console.out.flush();
-        console.err << "Error: " << error.what() << "\n";
-        console.err << "The journal was converted all the same.\n";
-        if (platform::OwnsConsoleWindow())
-            WaitForEnter(console.in);
-        return kErrorExitStatus;
     } catch (const std::exception& error) {
         // The stores have put the legacy journal back by now.
-        console.out.flush();
-        console.err << "Error: " << error.what() << "\n";
-        console.err << "The journal was not converted.\n";
+        reporter.Error(error.what());
+        reporter.Line("The journal was not converted.");
         if (platform::OwnsConsoleWindow())
             WaitForEnter(console.in);
         return kErrorExitStatus;
     }
-    console.out.flush();
-    if (report.opened) {
-        console.err << ConversionSummary(report) << "\n";
-    } else {
-        console.out << "Error converting file\n";
-        console.out.flush();
-        if (asked && !console.askPassword)
-            console.err << "The journal is enciphered, or is no journal: give its password as "
-                           "the argument, or run the program on a terminal to be asked for it.\n";
-        else if (asked && !answer.ok())
-            console.err << "The password was not read: " << answer.message() << ".\n";
+    if (!report.unfinished.ok()) {
+        reporter.Error(report.unfinished.message());
+        reporter.Line("The journal was converted all the same.");
+        if (platform::OwnsConsoleWindow())
+            WaitForEnter(console.in);
+        return kErrorExitStatus;
     }
-    console.err.flush();
-    console.out << "Done";
-    console.out.flush();
-    if (!console.out) {
-        // "Done" never reached the user: that is no success to report.
-        console.err << "Error: cannot write to standard output\n";
+    if (report.opened) {
+        reporter.Line(ConversionSummary(report));
+    } else {
+        reporter.Output("Error converting file\n");
+        if (asked && !console.askPassword)
+            reporter.Line(
+                "The journal is enciphered, or is no journal: give its password as the argument, "
+                "or run the program on a terminal to be asked for it.");
+        else if (asked && !answer.ok())
+            reporter.Line("The password was not read: " + answer.message() + ".");
+    }
+    reporter.Output("Done");
+    if (!reporter.ok()) {
+        // What the run said never reached the user: that is no success to
+        // report.
+        reporter.Error("cannot write to standard output");
         return kErrorExitStatus;
     }
     WaitForEnter(console.in);
     return report.opened ? 0 : kWrongPasswordExitStatus;
 }
 
-int RunProgram(int argc, const char* const* argv, std::istream& in, std::ostream& out,
-               std::ostream& err) {
+int RunProgram(int argc, const char* const* argv, std::istream& in, platform::Reporter& reporter) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(argv[i]);
-    return RunProgram(args, ProgramConsole{in, out, err, nullptr});
+    return RunProgram(args, ProgramConsole{in, reporter, nullptr});
 }

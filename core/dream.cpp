@@ -2,6 +2,7 @@
 
 #include "core/DocumentTemplate.h"
 #include "core/ExchangeOrder.h"
+#include "core/JournalFiles.h"
 #include "core/Tracing.h"
 #include "core/ini.h"
 #include "platform/os/Env.h"
@@ -12,18 +13,14 @@ namespace {
 
 std::string CurrentDirectory() {
     std::string path;
-    platform::Status status = platform::Env::Current().GetCurrentDir(&path);
-    if (!status.ok())
-        throw DreamEngineError(status.message());
+    platform::ThrowIfFailed(platform::Env::Current().GetCurrentDir(&path));
     return path;
 }
 
 platform::FileKind KindOf(const std::string& path) {
     platform::FileKind kind;
-    platform::Status status = platform::Env::Current().GetFileKind(path, &kind);
     // Taking an unreadable journal for a missing one would overwrite it.
-    if (!status.ok())
-        throw DreamEngineError(status.message());
+    platform::ThrowIfFailed(platform::Env::Current().GetFileKind(path, &kind));
     return kind;
 }
 
@@ -107,17 +104,15 @@ void DreamArrange::Sort() {
 
 // ---- DreamEngine -----------------------------------------------------------
 
-DreamEngine::DreamEngine(bool useCurrentDir) {
+DreamEngine::DreamEngine(bool useCurrentDir, platform::Reporter& reporter) : reporter_(reporter) {
     const std::string current = CurrentDirectory();
-    folder_ = useCurrentDir ? current : platform::JoinPath(current, "DB");
-    picsFolder_ = platform::JoinPath(CurrentDirectory(), "Pics");
-    TraceOpen(platform::JoinPath(folder_, "Tracing.txt"));
+    folder_ = useCurrentDir ? current : platform::JoinPath(current, journal_files::kDatabaseFolder);
+    picsFolder_ = platform::JoinPath(CurrentDirectory(), journal_files::kPicturesFolder);
+    TraceOpen(platform::JoinPath(folder_, journal_files::kTraceFile));
 
     if (KindOf(DocumentPath()) == platform::FileKind::kMissing) {
         if (KindOf(folder_) == platform::FileKind::kMissing) {
-            platform::Status status = platform::Env::Current().CreateDir(folder_);
-            if (!status.ok())
-                throw DreamEngineError(status.message());
+            platform::ThrowIfFailed(platform::Env::Current().CreateDir(folder_));
         }
         CreateDocument();
     }
@@ -137,7 +132,7 @@ DreamEngine::DreamEngine(bool useCurrentDir) {
     arrange_->SetAscending(true);
     arrange_->Refresh();
 
-    ini_.reset(new TIni(folder_));
+    ini_.reset(new TIni(folder_, reporter_));
 }
 
 DreamEngine::~DreamEngine() {
@@ -148,15 +143,13 @@ DreamEngine::~DreamEngine() {
 }
 
 std::string DreamEngine::DocumentPath() const {
-    return platform::JoinPath(folder_, fileName_);
+    return platform::JoinPath(folder_, journal_files::kDocument);
 }
 
 void DreamEngine::CreateDocument() {
-    platform::Status status = WriteDocumentTemplate(platform::JoinPath(GetFolder(), fileName_));
     // A journal that cannot be written is better reported now, with its
     // reason, than as a file that cannot be opened.
-    if (!status.ok())
-        throw DreamEngineError(status.message());
+    platform::ThrowIfFailed(WriteDocumentTemplate(DocumentPath()));
 }
 
 void DreamEngine::DiscardSettings() {

@@ -7,17 +7,11 @@
 #include <vector>
 
 #include "core/DreamBinding.h"
+#include "platform/Reporter.h"
 #include "platform/xml/XmlDom.h"
 
 class DreamEngine;
 class TIni;
-
-// The engine could not settle on its folder: the current folder is unknown,
-// or the journal folder or the document's place cannot be examined or made.
-class DreamEngineError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // The arranged view of a journal's dreams: indices into `Dreams` of the
 // dreams of one type (or all), ordered by one property. A snapshot, changed
@@ -58,9 +52,11 @@ class DreamArrange {
 class DreamEngine {
   public:
     // The journal folder is the current folder, or its "DB" subfolder when
-    // useCurrentDir is false. Throws DreamEngineError, XmlError, or the
-    // binding's errors; no engine results then.
-    explicit DreamEngine(bool useCurrentDir);
+    // useCurrentDir is false. Throws platform::Error when the folder or the
+    // document's place cannot be examined or made, XmlError, or the
+    // binding's errors; no engine results then. The settings report their
+    // problems to `reporter`.
+    DreamEngine(bool useCurrentDir, platform::Reporter& reporter);
     // Writes the settings back; the document is not saved.
     ~DreamEngine();
     DreamEngine(const DreamEngine&) = delete;
@@ -91,7 +87,7 @@ class DreamEngine {
     std::string DocumentPath() const;
     void CreateDocument();
 
-    const std::string fileName_ = "data.xml";
+    platform::Reporter& reporter_;
     std::string folder_;
     std::string picsFolder_;
     std::shared_ptr<TXMLDocument> document_;

@@ -1,17 +1,16 @@
 #include "core/ini.h"
 
-#include <cstdio>
 #include <exception>
 #include <memory>
 #include <utility>
 
+#include "core/JournalFiles.h"
 #include "core/Tracing.h"
 #include "platform/os/Env.h"
 #include "platform/text/TextMode.h"
 
 namespace {
 
-const char kIniFileName[] = "ini.txt";
 // Thirteen settings of at most 126 bytes a line take a few kilobytes; a file
 // larger than this is not a settings file.
 constexpr size_t kMaxFileSize = 1 << 20;
@@ -26,15 +25,10 @@ const std::pair<const char*, const char*> kDefaults[] = {
     {"LucidFontUnderl", "0"},
 };
 
-void Warn(const std::string& text) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "Warning: %s\n", text.c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace
 
-TIni::TIni(std::string folder) : FileName(platform::JoinPath(folder, kIniFileName)) {
+TIni::TIni(std::string folder, platform::Reporter& reporter)
+    : FileName(platform::JoinPath(folder, journal_files::kSettings)), reporter_(reporter) {
     for (const auto& entry : kDefaults)
         Data[entry.first] = entry.second;
     Trace("ini::TIni:: opening ini file...\t");
@@ -57,9 +51,9 @@ void TIni::Load() {
         status = platform::ReadSmallFile(env, FileName, kMaxFileSize, &bytes);
     if (!status.ok()) {
         saveOnExit_ = false;
-        Warn("settings file \"" + FileName +
-             "\" not loaded, the defaults are used and the file is left as it is: " +
-             status.message());
+        reporter_.Warning("settings file " + platform::Quoted(FileName) +
+                          " not loaded, the defaults are used and the file is left as it is: " +
+                          status.message());
         return;
     }
     Trace("OK\n");
@@ -130,13 +124,18 @@ void TIni::Store() noexcept {
         platform::Status status = platform::WriteFileAtomically(platform::Env::Current(), FileName,
                                                                 platform::ToTextMode(text));
         if (!status.ok()) {
-            Warn("settings file \"" + FileName + "\" not saved: " + status.message());
+            reporter_.Warning("settings file " + platform::Quoted(FileName) +
+                              " not saved: " + status.message());
             return;
         }
         Trace("OK\n");
     } catch (const std::exception& e) {
-        // Nothing here may throw again: report without building new texts.
-        std::fprintf(stderr, "Warning: settings file \"%s\" not saved: %s\n", FileName.c_str(),
-                     e.what());
+        // Nothing here may throw again: out of memory, a warning cannot be
+        // built either.
+        try {
+            reporter_.Warning("settings file " + platform::Quoted(FileName) +
+                              " not saved: " + e.what());
+        } catch (...) {
+        }
     }
 }

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "platform/Reporter.h"
+
 // The settings of the journal application: "ini.txt" in the journal folder,
 // loaded when the object is made and written back in full when it goes.
 //
@@ -11,10 +13,10 @@
 // their keys, each line ending in CR LF.
 //
 // Settings never change what the converter does, so no file problem stops the
-// run: it is reported as a warning on standard error and the defaults stand.
+// run: it is reported as a warning to the reporter and the defaults stand.
 class TIni {
   public:
-    explicit TIni(std::string folder);
+    TIni(std::string folder, platform::Reporter& reporter);
     ~TIni();
     TIni(const TIni&) = delete;
     TIni& operator=(const TIni&) = delete;
@@ -35,6 +37,7 @@ class TIni {
     void Parse(const std::string& text);
     void Store() noexcept;
 
+    platform::Reporter& reporter_;
     // False when the file was there but could not be read: writing the
     // defaults over it would destroy the user's settings.
     bool saveOnExit_ = true;

@@ -1,29 +1,23 @@
 // The legacy data reader on arbitrary bytes, as a plain journal opened with
 // the empty password. Whatever it reads, it must not crash, and dropping the
 // store without closing it must put the data file back byte for byte.
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 
 #include "FuzzFolder.h"
 #include "convert1_1to2_0/DreamBase.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool quiet = [] {
-        std::cout.setstate(std::ios::failbit);
-        std::cerr.setstate(std::ios::failbit);
-        return true;
-    }();
-    (void)quiet;
     WriteFuzzFile("data", data, size);
     try {
-        bool opened = true;
-        TDreamBase base("", opened);
-        for (int i = 0; i < base.RecordCount(); ++i)
-            (void)base.GetRecord(i).text.size();
-        (void)base.GetPlaces();
+        SilentReporter reporter;
+        std::unique_ptr<TDreamBase> base;
+        if (TDreamBase::Open(TDreamBase::Options(), reporter, &base).ok()) {
+            for (int i = 0; i < base->RecordCount(); ++i)
+                (void)base->GetRecord(i).text.size();
+            (void)base->GetPlaces();
+        }
     } catch (const std::exception&) {
         // malformed journals are reported, not read
     }

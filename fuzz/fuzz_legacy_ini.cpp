@@ -4,6 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFuzzFile("ini", data, size);
-    TIniFile ini(FuzzFolder());
+    SilentReporter reporter;
+    TIniFile ini(FuzzFolder(), reporter);
     return 0;
 }

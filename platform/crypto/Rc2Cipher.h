@@ -52,12 +52,25 @@ Status Md5(CryptoLibrary& library, std::string_view data, Md5Digest* digest);
 
 enum class CipherDirection { kEncipher, kDecipher };
 
-// One RC2-CBC stream with PKCS#5 padding: Update as often as needed, then
-// Final once.
-class Rc2Cbc {
+// One cipher stream: Update as often as needed, then Final once.
+class CipherStream {
   public:
     static constexpr size_t kBlockSize = 8;
 
+    virtual ~CipherStream() = default;
+    // Processes n bytes; writes at most n + kBlockSize bytes to `out` and
+    // tells how many in *written. A failure is the library's, never a key's.
+    virtual Status Update(const void* in, size_t n, void* out, size_t* written) = 0;
+    // Ends the stream; writes at most kBlockSize bytes. When deciphering, a
+    // failure of the kind StatusCode::kWrongKey means the stream is not a
+    // whole number of blocks or its padding is not valid: it was not
+    // enciphered with this key. Any other failure is the library's.
+    virtual Status Final(void* out, size_t* written) = 0;
+};
+
+// One RC2-CBC stream with PKCS#5 padding.
+class Rc2Cbc final : public CipherStream {
+  public:
     // `key` goes to the RC2 key schedule as it is (any length from 1 to 128
     // bytes with OpenSSL, 6 to 16 on Windows); `effectiveBits` is RC2's
     // effective key length (1 to 1024); `iv` is kBlockSize bytes. Fails when
@@ -65,22 +78,49 @@ class Rc2Cbc {
     static Status Create(CryptoLibrary& library, std::string_view key, int effectiveBits,
                          std::string_view iv, CipherDirection direction,
                          std::unique_ptr<Rc2Cbc>* cipher);
-    ~Rc2Cbc();
+    ~Rc2Cbc() override;
     Rc2Cbc(const Rc2Cbc&) = delete;
     Rc2Cbc& operator=(const Rc2Cbc&) = delete;
 
-    // Processes n bytes; writes at most n + kBlockSize bytes to `out` and
-    // tells how many in *written.
-    Status Update(const void* in, size_t n, void* out, size_t* written);
-    // Ends the stream; writes at most kBlockSize bytes. When deciphering, a
-    // failure means the stream is not a whole number of blocks or its padding
-    // is not valid: it was not enciphered with this key.
-    Status Final(void* out, size_t* written);
+    Status Update(const void* in, size_t n, void* out, size_t* written) override;
+    Status Final(void* out, size_t* written) override;
 
   private:
     struct Context;
     explicit Rc2Cbc(std::unique_ptr<Context> context);
     std::unique_ptr<Context> context_;
+};
+
+// Where the program gets MD5 and RC2 from: the system's crypto library
+// (CryptoLibrary::Instance()), unless a test installed another to make the
+// library fail where it wants, as it does with the Env.
+class CryptoService {
+  public:
+    virtual ~CryptoService() = default;
+    virtual Status Md5(std::string_view data, Md5Digest* digest) = 0;
+    virtual Status CreateRc2(std::string_view key, int effectiveBits, std::string_view iv,
+                             CipherDirection direction, std::unique_ptr<CipherStream>* cipher) = 0;
+
+    static CryptoService& Current();
+    static CryptoService& Real();
+
+  private:
+    friend class ScopedCryptoService;
+    static CryptoService* current_;
+};
+
+// Installs a CryptoService for the lifetime of this object (tests).
+class ScopedCryptoService {
+  public:
+    explicit ScopedCryptoService(CryptoService& service) : previous_(CryptoService::current_) {
+        CryptoService::current_ = &service;
+    }
+    ~ScopedCryptoService() { CryptoService::current_ = previous_; }
+    ScopedCryptoService(const ScopedCryptoService&) = delete;
+    ScopedCryptoService& operator=(const ScopedCryptoService&) = delete;
+
+  private:
+    CryptoService* previous_;
 };
 
 }  // namespace platform

@@ -1,26 +1,26 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Status.h"
 
 namespace platform {
 
-// The console the program talks to. Standard output and error stay the
-// caller's streams; this is what differs between the platforms.
+// The console the program talks to: what differs between the platforms. The
+// program's messages reach it through the Reporter (platform/Reporter.h).
 
-// While alive, what the program writes to std::cout and std::cerr shows on a
-// console as the UTF-8 it is (file names, the system's messages). Terminals
-// here take UTF-8 as it is; on Windows the text goes to the console as
-// characters rather than through the C runtime's code page.
-class ConsoleSession {
-  public:
-    ConsoleSession();
-    ~ConsoleSession();
-    ConsoleSession(const ConsoleSession&) = delete;
-    ConsoleSession& operator=(const ConsoleSession&) = delete;
-};
+// Writes `utf8` to standard output or standard error as the platform shows
+// text: as it is on a POSIX system; on Windows as characters to a console,
+// and with CR LF line ends to a file or a pipe. False when the text could not
+// be written (a closed pipe, a full disk); the caller goes on.
+bool WriteToStandardOutput(std::string_view utf8);
+bool WriteToStandardError(std::string_view utf8);
+
+// The same for a last word, from anywhere, even a signal handler: nothing is
+// allocated, nothing waits.
+void WriteToStandardErrorRaw(const char* text);
 
 // The command-line arguments after the program's name, as UTF-8 (on Windows
 // taken from the wide command line, so any character survives).

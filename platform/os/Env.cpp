@@ -1,5 +1,7 @@
 #include "platform/os/Env.h"
 
+#include <random>
+
 namespace platform {
 
 Env* Env::current_ = nullptr;
@@ -22,6 +24,39 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
     const size_t cut = path.find_last_of(kPathSeparator);
     return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+namespace {
+
+std::string RandomCharacters(size_t n) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::random_device device;
+    std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
+    std::string text;
+    for (size_t i = 0; i < n; ++i)
+        text.push_back(kAlphabet[pick(device)]);
+    return text;
+}
+
+}  // namespace
+
+Status Env::CreateTemp(const std::string& near, std::string* path,
+                       std::unique_ptr<WritableFile>* file) {
+    for (int attempt = 0;; ++attempt) {
+        *path = near + "." + RandomCharacters(kTempNameRandomLength) + ".tmp";
+        Status status = CreateNew(*path, file);
+        if (status.ok())
+            return status;
+        if (!status.Is(StatusCode::kExists) || attempt == 100) {
+            path->clear();
+            const std::string& reason =
+                status.systemText().empty() ? status.message() : status.systemText();
+            return Status::Make(
+                status.code(), "cannot create a temporary file for " + Quoted(near) + ": " + reason,
+                near, status.systemCode(), status.systemText());
+        }
+    }
 }
 
 bool IsTempNameFor(const std::string& name, const std::string& nearName) {
@@ -76,8 +111,10 @@ Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::strin
         total += got;
     }
     if (total > limit)
-        return Status::Error("cannot read \"" + path + "\": larger than " + std::to_string(limit) +
-                             " bytes, which no such file is");
+        return Status::Make(StatusCode::kCorrupt,
+                            "cannot read " + Quoted(path) + ": larger than " +
+                                std::to_string(limit) + " bytes, which no such file is",
+                            path);
     contents->assign(buffer.get(), total);
     return file->Close();
 }

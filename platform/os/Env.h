@@ -79,9 +79,10 @@ class Env {
     // the owner of its folder.
     virtual Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) = 0;
     // Creates a new private file beside `near`, named `near` + "." + random
-    // characters + ".tmp", and tells its path.
-    virtual Status CreateTemp(const std::string& near, std::string* path,
-                              std::unique_ptr<WritableFile>* file) = 0;
+    // characters + ".tmp", and tells its path: CreateNew under a name no one
+    // can guess, tried again under another while the name is taken.
+    Status CreateTemp(const std::string& near, std::string* path,
+                      std::unique_ptr<WritableFile>* file);
     // What stands at `path`. Failing to find out is an error, never "missing":
     // taking an unreadable journal for an absent one would overwrite it.
     virtual Status GetFileKind(const std::string& path, FileKind* kind) = 0;
@@ -95,19 +96,21 @@ class Env {
     // Atomically puts `from` in the place of `to` (a link at `to` is replaced
     // itself). `from` keeps its own ownership and permissions.
     virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
-    // Renames `from` to `to` only if nothing stands at `to`; *exists tells
-    // when something did (the status is then a failure saying so).
-    virtual Status RenameNoReplace(const std::string& from, const std::string& to,
-                                   bool* exists) = 0;
+    // Renames `from` to `to` only if nothing stands at `to`; fails with
+    // StatusCode::kExists when something does.
+    virtual Status RenameNoReplace(const std::string& from, const std::string& to) = 0;
     virtual Status RemoveFile(const std::string& path) = 0;
     virtual Status GetOwnership(const std::string& path, FileOwnership* ownership) = 0;
     virtual Status SetOwnership(const std::string& path, const FileOwnership& ownership) = 0;
     // Makes the renames and removals done in `path` survive a power cut.
     virtual Status SyncDir(const std::string& path) = 0;
-    // Takes the folder's lock without waiting. *busy tells when another
-    // process holds it (the status is then a failure saying so).
-    virtual Status LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock,
-                           bool* busy) = 0;
+    // Takes the folder's lock without waiting; fails with StatusCode::kBusy
+    // when another process holds it. Where the system locks only files
+    // (Windows), the lock is a hidden file named `lockName` in the folder,
+    // deleted with the lock; elsewhere the lock is on the folder itself and
+    // the name is not used.
+    virtual Status LockDir(const std::string& path, const std::string& lockName,
+                           std::unique_ptr<FolderLock>* lock) = 0;
     virtual Status GetCurrentDir(std::string* path) = 0;
 
     // The Env in use: the real file system unless a test installed another.

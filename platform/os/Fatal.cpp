@@ -1,9 +1,11 @@
 #include "platform/os/Fatal.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
+
+#include "platform/Reporter.h"
 
 namespace platform {
 namespace {
@@ -35,9 +37,9 @@ void RunRecoveryActions() {
 
 void FatalCheckFailed(const char* check, const char* source, int line) {
     RunRecoveryActions();
-    std::fflush(stdout);
-    std::fprintf(stderr, "Assertion failed: %s, file %s, line %d\n", check, source, line);
-    std::fflush(stderr);
+    const std::string text = std::string("Assertion failed: ") + check + ", file " + source +
+                             ", line " + std::to_string(line);
+    EmergencyLine(text.c_str());
     std::_Exit(kFatalExitStatus);
 }
 

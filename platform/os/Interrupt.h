@@ -1,6 +1,6 @@
 #pragma once
 
-#include <stdexcept>
+#include "platform/Status.h"
 
 namespace platform {
 
@@ -19,8 +19,9 @@ class InterruptHandling {
     InterruptHandling& operator=(const InterruptHandling&) = delete;
 };
 
-// Thrown at an interruption point after a signal arrived.
-class Interrupted : public std::runtime_error {
+// Thrown at an interruption point after a signal arrived: a failure of the
+// kind StatusCode::kInterrupted, whose text says which signal.
+class Interrupted : public Error {
   public:
     explicit Interrupted(int signal);
     int signal() const { return signal_; }

@@ -19,10 +19,23 @@ const char16_t* UpperHalf(int codePage) {
 
 }  // namespace
 
+// The pages are the tables there are.
 const std::vector<int>& SupportedCodePages() {
-    static const std::vector<int> pages = {874,  1250, 1251, 1252, 1253,
-                                           1254, 1255, 1256, 1257, 1258};
+    static const std::vector<int> pages = [] {
+        std::vector<int> list;
+        for (size_t i = 0; i < kCodePageTableCount; ++i)
+            list.push_back(kCodePageTables[i].codePage);
+        std::sort(list.begin(), list.end());
+        return list;
+    }();
     return pages;
+}
+
+std::string SupportedCodePageList() {
+    std::string list;
+    for (int page : SupportedCodePages())
+        list += (list.empty() ? "" : ", ") + std::to_string(page);
+    return list;
 }
 
 bool IsSupportedCodePage(int codePage) {

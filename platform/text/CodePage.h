@@ -10,6 +10,8 @@ namespace platform {
 // in: 874 and 1250 to 1258.
 const std::vector<int>& SupportedCodePages();
 bool IsSupportedCodePage(int codePage);
+// The same as the user reads them: "874, 1250, 1251, ...".
+std::string SupportedCodePageList();
 
 // The conversions below take a supported code page and throw
 // std::invalid_argument for any other.

@@ -72,7 +72,7 @@ std::shared_ptr<TXMLDocument> TXMLDocument::Create(const std::u16string& path) {
     const platform::Status status =
         platform::ReadWholeFile(platform::Env::Current(), platform::WideToPath(path), &bytes);
     if (!status.ok())
-        throw XmlError(status.message());
+        throw XmlError(status);
     return Parse(bytes, path);
 }
 
@@ -124,7 +124,7 @@ void TXMLDocument::SaveToFile(const std::u16string& path) {
     const platform::Status status =
         platform::WriteFileAtomically(platform::Env::Current(), platform::WideToPath(path), bytes);
     if (!status.ok())
-        throw XmlError(status.message());
+        throw XmlError(status);
 }
 
 std::string TXMLDocument::SaveToXML() {

@@ -1,13 +1,19 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "platform/Status.h"
 
 // Every error the XML component raises. The message is ready to show the user.
-class XmlError : public std::runtime_error {
+class XmlError : public platform::Error {
   public:
-    using std::runtime_error::runtime_error;
+    // A document or a use of it that is not as it should be.
+    explicit XmlError(const std::string& message)
+        : Error(platform::Status::Make(platform::StatusCode::kCorrupt, message)) {}
+    // A file of the document that could not be read or written: its kind stays.
+    explicit XmlError(platform::Status status) : Error(std::move(status)) {}
 };
 
 // A node value: nothing (null), a 32-bit integer, a 64-bit float or a wide

@@ -18,15 +18,18 @@ const std::string kEmptyJournal = "0\x02PLACE\x03POSITION\x03RECORD\x03";
 // A legacy store opened in its own folder, as the converter opens it.
 class DreamBaseTest : public ::testing::Test {
   protected:
-    std::unique_ptr<TDreamBase> Open(const std::string& password, bool* opened) {
+    std::unique_ptr<TDreamBase> Open(const std::string& password, platform::Status* status) {
         ScopedCurrentDir cd(dir.path());
-        *opened = true;
-        return std::make_unique<TDreamBase>(password, *opened);
+        TDreamBase::Options options;
+        options.password = password;
+        std::unique_ptr<TDreamBase> base;
+        *status = TDreamBase::Open(options, reporter, &base);
+        return base;
     }
     std::unique_ptr<TDreamBase> Open(const std::string& password = "") {
-        bool opened = false;
-        auto base = Open(password, &opened);
-        EXPECT_TRUE(opened);
+        platform::Status status;
+        auto base = Open(password, &status);
+        EXPECT_TRUE(status.ok()) << status.message();
         return base;
     }
     // Closes the store as a run that succeeds does.
@@ -38,6 +41,7 @@ class DreamBaseTest : public ::testing::Test {
     }
 
     TempDir dir;
+    RecordingReporter reporter;
 };
 
 }  // namespace
@@ -69,21 +73,21 @@ TEST_F(DreamBaseTest, WritesBackInTextModeWithLucidAsOne) {
 
 TEST_F(DreamBaseTest, PlainFileTestNeedsDigitsFirstAndPlaceEarly) {
     WriteFile(dir.File("data"), "12\x02PLACE\x03POSITION\x03RECORD\x03");
-    bool opened = false;
-    Open("", &opened);
-    EXPECT_TRUE(opened);
+    platform::Status status;
+    EXPECT_NE(nullptr, Open("", &status));
+    EXPECT_TRUE(status.ok());
 
     for (const std::string& notPlain : {std::string("PLACE\x03POSITION\x03RECORD\x03"),
                                         std::string("0\x02xxxxxxxxxxxxxPLACE\x03")}) {
-        TempDir other;
-        WriteFile(other.File("data"), notPlain);
-        ScopedCurrentDir cd(other.path());
-        testing::internal::CaptureStdout();
-        opened = true;
-        TDreamBase base("", opened);
-        EXPECT_EQ("Wrong password!\n", testing::internal::GetCapturedStdout());
-        EXPECT_FALSE(opened);
-        EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(other.path()));
+        RecordingReporter said;
+        WriteFile(dir.File("data"), notPlain);
+        ScopedCurrentDir cd(dir.path());
+        std::unique_ptr<TDreamBase> base;
+        EXPECT_EQ(platform::StatusCode::kWrongKey,
+                  TDreamBase::Open(TDreamBase::Options(), said, &base).code());
+        EXPECT_EQ(nullptr, base);
+        EXPECT_EQ("Wrong password!\n", said.out());
+        EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(dir.path()));
     }
 }
 
@@ -109,12 +113,11 @@ TEST_F(DreamBaseTest, WorkingCopyLeftByAnInterruptedRunIsPutBack) {
     // The run stopped while the data file lay deciphered.
     WriteFile(dir.File("dataX"), enciphered);
     WriteFile(dir.File("data"), kEmptyJournal);
-    testing::internal::CaptureStderr();
     Close(Open("pw"));
     EXPECT_EQ("Warning: \"" + dir.File("data") +
                   "\" lay deciphered, left so by an interrupted run; its enciphered form \"" +
                   dir.File("dataX") + "\" is put back in its place\n",
-              testing::internal::GetCapturedStderr());
+              reporter.err());
     EXPECT_EQ(enciphered, ReadFile(dir.File("_data")));
     EXPECT_EQ(kEmptyJournal, Decipher(dir.File("data"), "pw"));
     EXPECT_FALSE(Exists(dir.File("dataX")));
@@ -122,14 +125,14 @@ TEST_F(DreamBaseTest, WorkingCopyLeftByAnInterruptedRunIsPutBack) {
 
 TEST_F(DreamBaseTest, DataFileThatIsAFolderIsAnError) {
     std::filesystem::create_directory(dir.File("data"));
-    ScopedCurrentDir cd(dir.path());
-    bool opened = true;
+    platform::Status status;
     try {
-        TDreamBase base("", opened);
+        Open("", &status);
         FAIL() << "no error";
-    } catch (const JournalError& error) {
+    } catch (const platform::Error& error) {
         EXPECT_EQ("data file \"" + dir.File("data") + "\" is a folder, not a file",
                   std::string(error.what()));
+        EXPECT_EQ(platform::StatusCode::kExists, error.status().code());
     }
 }
 
@@ -168,7 +171,7 @@ TEST_F(DreamBaseTest, BackupsThatCannotMoveOnAreAnErrorAndKeepTheJournal) {
         platform::FaultInjectionEnv env(platform::Env::Real());
         env.FailAt(rename);
         platform::ScopedEnv scoped(env);
-        const std::string error = ErrorOf<platform::IoError>([&] { Close(Open("pw")); });
+        const std::string error = ErrorOf<platform::Error>([&] { Close(Open("pw")); });
         EXPECT_NE(std::string::npos, error.find("; the journal was converted and its data file "
                                                 "enciphered again, but the backups \"_data\" and "
                                                 "\"__data\" did not move on"))
@@ -194,7 +197,7 @@ TEST_F(DreamBaseTest, BackupsMoveOnOnlyWhenTheJournalIsSafelyClosed) {
 
 TEST_F(DreamBaseTest, NewJournalThatCannotBeEncipheredIsNotLeftPlain) {
     const uint64_t encipher =
-        OperationNumber([&] { Close(Open("pw")); }, {" create-temp ", dir.File("data__")});
+        OperationNumber([&] { Close(Open("pw")); }, {" create ", dir.File("data__.")});
     ASSERT_NE(0u, encipher);
     std::filesystem::remove(dir.File("data"));
     std::filesystem::remove(dir.File("ini"));
@@ -202,7 +205,7 @@ TEST_F(DreamBaseTest, NewJournalThatCannotBeEncipheredIsNotLeftPlain) {
     env.FailAt(encipher);
     platform::ScopedEnv scoped(env);
     auto base = Open("pw");
-    EXPECT_THROW(Close(std::move(base)), platform::IoError);
+    EXPECT_THROW(Close(std::move(base)), platform::Error);
     // A plain "data" would be refused as a wrong password by every later run.
     EXPECT_FALSE(Exists(dir.File("data")));
 }

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "core/DreamBinding.h"
-#include "support/FaultInjectionEnv.h"
 #include "platform/text/PathText.h"
 #include "platform/xml/XmlDom.h"
 #include "support/ChildRun.h"
+#include "support/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"
 #include "support/TestSupport.h"
@@ -40,11 +40,13 @@ LegacyJournal SweepJournal() {
 struct Outcome {
     ProcessResult result;
     uint64_t operations = 0;
+    uint64_t cipherCalls = 0;
 };
 
 Outcome RunWithFaults(const std::string& dir, const FaultPlan& plan) {
     Outcome outcome;
-    outcome.result = RunProgramInChild(dir, {kPassword}, plan, &outcome.operations);
+    outcome.result =
+        RunProgramInChild(dir, {kPassword}, plan, &outcome.operations, &outcome.cipherCalls);
     return outcome;
 }
 
@@ -158,7 +160,9 @@ class SweepTest : public ::testing::Test {
                "\", err \"" + outcome.result.err + "\"";
     }
 
-    uint64_t CountOperations() {
+    // The file-system operations of a clean run (and, in *cipherCalls, its
+    // calls to the cryptographic service).
+    uint64_t CountOperations(uint64_t* cipherCalls = nullptr) {
         TempDir dir;
         Prepare(dir.path());
         Outcome clean = RunWithFaults(dir.path(), FaultPlan());
@@ -166,6 +170,8 @@ class SweepTest : public ::testing::Test {
         EXPECT_EQ(0, clean.result.exitStatus);
         EXPECT_GT(clean.operations, 20u);
         RecordProperty("operations", static_cast<int>(clean.operations));
+        if (cipherCalls != nullptr)
+            *cipherCalls = clean.cipherCalls;
         return clean.operations;
     }
 
@@ -219,6 +225,36 @@ TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
         ExpectLaterRunConverts(dir.path(), context);
         if (HasFailure())
             break;  // one case at a time is enough to read
+    }
+}
+
+// The cryptographic service failing at any of its calls (hashing the
+// password, setting up a cipher, any step of deciphering or enciphering) is
+// an error with the service's reason, never "Wrong password!", which would
+// tell the user to retype a password that was right.
+TEST_F(SweepTest, EveryFailingCallOfTheCryptographicServiceIsAnErrorNeverAWrongPassword) {
+    uint64_t calls = 0;
+    CountOperations(&calls);
+    EXPECT_GE(calls, 8u);  // a decipher and an encipher, each hash, set-up, steps, end
+    for (uint64_t n = 1; n <= calls; ++n) {
+        TempDir dir;
+        Prepare(dir.path());
+        const std::string journal = ReadFile(dir.File("data"));
+        FaultPlan plan;
+        plan.cipherFailAt = n;
+        Outcome outcome = RunWithFaults(dir.path(), plan);
+        const std::string context = "service call " + Describe(n, outcome);
+        EXPECT_EQ(1, outcome.result.exitStatus) << context;
+        EXPECT_EQ("", outcome.result.out) << context;
+        EXPECT_EQ(0u, outcome.result.err.find("Error: the cryptographic service failed in "))
+            << context;
+        EXPECT_NE(std::string::npos, outcome.result.err.find("\nThe journal was not converted.\n"))
+            << context;
+        EXPECT_EQ(journal, ReadFile(dir.File("data"))) << context;
+        EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml"))) << context;
+        ExpectLaterRunConverts(dir.path(), context);
+        if (HasFailure())
+            break;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/os/Fatal.h"
+#include "support/FaultInjectionCrypto.h"
 #include "support/FaultInjectionEnv.h"
 #include "support/Journals.h"
 #include "support/SystemFacts.h"
@@ -272,11 +273,11 @@ TEST(FileUtilsTest, AMissingFileIsReportedAndNothingIsCreated) {
     try {
         DecryptFile(file, "pw");
         ADD_FAILURE() << "a missing file deciphered";
-    } catch (const platform::IoError& error) {
+    } catch (const platform::Error& error) {
         EXPECT_EQ("cannot open \"" + file + "\": " + testing_support::NoSuchFileText(),
                   std::string(error.what()));
     }
-    EXPECT_THROW(EncryptFile(file, "pw"), platform::IoError);
+    EXPECT_THROW(EncryptFile(file, "pw"), platform::Error);
     EXPECT_FALSE(Exists(file));
     EXPECT_FALSE(Exists(file + "__"));
 }
@@ -338,10 +339,10 @@ TEST(FileUtilsFaultTest, AnySingleFailedOperationLeavesTheFileAsItWas) {
             std::string error;
             {
                 ScopedEnv scoped(env);
-                error = ErrorOf<platform::IoError>(c.call);
+                error = ErrorOf<platform::Error>(c.call);
             }
             const std::string context = std::string(c.what) + ": " + operation + ": " + error;
-            EXPECT_EQ(0u, error.find("injected fault: ")) << context;
+            EXPECT_NE(std::string::npos, error.find("injected fault")) << context;
             EXPECT_EQ(c.contents, ReadFile(file)) << context;
             const std::vector<std::string> left = ListFolder(dir.path());
             if (removal) {
@@ -353,6 +354,30 @@ TEST(FileUtilsFaultTest, AnySingleFailedOperationLeavesTheFileAsItWas) {
             } else {
                 EXPECT_EQ(std::vector<std::string>{"data"}, left) << context;
             }
+        }
+        // The cryptographic service failing at any call (the hash, a
+        // cipher's set-up, any step of a stream, its last one included) is
+        // its failure, never a wrong password, and touches nothing either.
+        platform::FaultInjectionCrypto countingCrypto(platform::CryptoService::Real());
+        WriteFile(file, c.contents);
+        {
+            platform::ScopedCryptoService scoped(countingCrypto);
+            c.call();
+        }
+        EXPECT_GE(countingCrypto.CallCount(), 4u) << c.what;
+        for (uint64_t n = 1; n <= countingCrypto.CallCount(); ++n) {
+            WriteFile(file, c.contents);
+            platform::FaultInjectionCrypto crypto(platform::CryptoService::Real());
+            crypto.FailAt(n);
+            std::string error;
+            {
+                platform::ScopedCryptoService scoped(crypto);
+                error = ErrorOf<platform::Error>(c.call);
+            }
+            const std::string context = std::string(c.what) + ", service call " + std::to_string(n);
+            EXPECT_NE(std::string::npos, error.find("the cryptographic service failed")) << context;
+            EXPECT_EQ(c.contents, ReadFile(file)) << context;
+            EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(dir.path())) << context;
         }
     }
 }

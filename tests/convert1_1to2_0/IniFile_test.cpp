@@ -15,6 +15,7 @@ using platform::FaultInjectionEnv;
 using platform::ScopedEnv;
 using testing_support::Exists;
 using testing_support::ReadFile;
+using testing_support::RecordingReporter;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -43,17 +44,17 @@ const std::map<std::string, std::string> kDefaultStrs = {
     {"VISION_FONT_NAME", "Sylfaen"},
 };
 
-// Reads `contents` as the folder's "ini"; *warnings gets standard error.
+// Reads `contents` as the folder's "ini"; *warnings gets what it said.
 TIniFile ReadSettings(const TempDir& dir, const std::string& contents,
                       std::string* warnings = nullptr) {
     WriteFile(dir.File("ini"), contents);
-    testing::internal::CaptureStderr();
-    TIniFile ini(dir.path());
-    std::string err = testing::internal::GetCapturedStderr();
+    static RecordingReporter said;
+    said = RecordingReporter();
+    TIniFile ini(dir.path(), said);
     if (warnings != nullptr)
-        *warnings = err;
+        *warnings = said.err();
     else
-        EXPECT_EQ("", err);
+        EXPECT_EQ("", said.err());
     return ini;
 }
 
@@ -69,11 +70,11 @@ std::map<std::string, int32_t> IntsWith(const std::map<std::string, int32_t>& ch
 
 TEST(IniFileTest, AMissingFileIsCreatedEmptyOnlyWhenAskedAndEverySettingHasItsDefault) {
     TempDir dir;
-    testing::internal::CaptureStderr();
-    TIniFile ini(dir.path());
+    RecordingReporter said;
+    TIniFile ini(dir.path(), said);
     EXPECT_FALSE(Exists(dir.File("ini")));  // a run that fails writes nothing
     ini.CreateIfMissing();
-    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    EXPECT_EQ("", said.err());
     EXPECT_EQ(dir.File("ini"), ini.FileName);
     ASSERT_TRUE(Exists(dir.File("ini")));
     EXPECT_EQ("", ReadFile(dir.File("ini")));
@@ -227,12 +228,12 @@ TEST(IniFileTest, AnUnreadableValueEndsTheReadingAndKeepsWhatWasRead) {
 TEST(IniFileTest, AFileThatCannotBeReadLeavesTheDefaults) {
     TempDir dir;
     ASSERT_TRUE(platform::Env::Real().CreateDir(dir.File("ini")).ok());
-    testing::internal::CaptureStderr();
-    TIniFile ini(dir.path());
+    RecordingReporter said;
+    TIniFile ini(dir.path(), said);
     EXPECT_EQ("Warning: cannot open \"" + dir.File("ini") +
                   "\": " + testing_support::FolderAsFileText() +
                   "; the legacy settings keep their defaults\n",
-              testing::internal::GetCapturedStderr());
+              said.err());
     EXPECT_EQ(kDefaultInts, ini.IntValues);
     EXPECT_EQ(kDefaultStrs, ini.StrValues);
 }
@@ -261,17 +262,17 @@ TEST(IniFileTest, AFailedOperationIsReportedAndNeverTruncatesTheFile) {
             WriteFile(name, "CRYPT 0\r\n");
         FaultInjectionEnv env(Env::Real());
         env.FailAt(c.failAt);
-        testing::internal::CaptureStderr();
+        RecordingReporter said;
         TIniFile ini = [&] {
             ScopedEnv scoped(env);
-            TIniFile read(dir.path());
+            TIniFile read(dir.path(), said);
             read.CreateIfMissing();
             return read;
         }();
         const bool creating = !c.present && c.failAt > 1;
         EXPECT_EQ("Warning: " + c.warning +
                       (creating ? "\n" : "; the legacy settings keep their defaults\n"),
-                  testing::internal::GetCapturedStderr());
+                  said.err());
         EXPECT_EQ(kDefaultInts, ini.IntValues) << c.failAt;
         if (c.present) {
             EXPECT_EQ("CRYPT 0\r\n", ReadFile(name)) << c.failAt;

@@ -60,16 +60,9 @@ std::string Convert(const std::string& dir, int codePage, bool chosen,
     options.codePage = codePage;
     options.codePageChosen = chosen;
     ScopedCurrentDir cd(dir);
-    testing::internal::CaptureStderr();
-    bool opened = false;
-    try {
-        opened = ConvertJournal(options).opened;
-    } catch (...) {
-        testing::internal::GetCapturedStderr();
-        throw;
-    }
-    EXPECT_TRUE(opened);
-    return testing::internal::GetCapturedStderr();
+    RecordingReporter said;
+    EXPECT_TRUE(ConvertJournal(options, said).opened);
+    return said.err();
 }
 
 struct Document {
@@ -177,7 +170,7 @@ TEST(JournalConventionsTest, AnUnknownCodePageTouchesNothing) {
     EXPECT_EQ(
         "code page 437 is not supported; use one of 874, 1250, 1251, 1252, 1253, 1254, 1255, "
         "1256, 1257, 1258",
-        ErrorOf<std::invalid_argument>([&] { Convert(dir.path(), 437, true); }));
+        ErrorOf<platform::Error>([&] { Convert(dir.path(), 437, true); }));
     EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(dir.path()));
     EXPECT_EQ(WesternJournal(), ReadFile(dir.File("data")));
 }

@@ -34,13 +34,13 @@ TEST(MemoryCheckTest, JournalsThatDoNotFitAreRefusedWithTheProgramToUse) {
         {64 * kMB, 512 * kMB, 64, false},     // a process limit (RLIMIT_AS)
     };
     for (const Case& c : cases) {
-        const std::string error = ErrorOf<JournalTooLarge>([&] {
+        const std::string error = ErrorOf<platform::Error>([&] {
             CheckJournalFitsInMemory("data", c.dataFileSize, c.addressSpace, c.pointerBits);
         });
         EXPECT_EQ(c.fits, error == "(no error)")
             << c.dataFileSize << " " << c.addressSpace << " " << error;
     }
-    const std::string error = ErrorOf<JournalTooLarge>(
+    const std::string error = ErrorOf<platform::Error>(
         [] { CheckJournalFitsInMemory("J/data", 250 * kMB, 4 * kGB, 32); });
     EXPECT_NE(std::string::npos, error.find("\"J/data\" (250 MB)")) << error;
     EXPECT_NE(std::string::npos, error.find("32-bit program")) << error;

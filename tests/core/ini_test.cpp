@@ -15,10 +15,14 @@ using platform::FaultInjectionEnv;
 using testing_support::Exists;
 using testing_support::ListFolder;
 using testing_support::ReadFile;
+using testing_support::RecordingReporter;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
+
+// What the settings of these tests say; the tests that care look at it.
+RecordingReporter said;
 
 const char kDefaultFile[] =
     "DreamFontBold 0\r\n"
@@ -67,7 +71,7 @@ std::string RoundTrip(const TempDir& dir, const std::string* contents,
     if (contents != nullptr)
         WriteFile(dir.File("ini.txt"), *contents);
     {
-        TIni ini(dir.path());
+        TIni ini(dir.path(), said);
         if (data != nullptr)
             *data = ini.Data;
     }
@@ -83,7 +87,7 @@ std::string RoundTrip(const TempDir& dir, const std::string& contents,
 
 TEST(TIniTest, NoFileGivesTheThirteenDefaultsInByteOrder) {
     TempDir dir;
-    std::unique_ptr<TIni> ini(new TIni(dir.path()));
+    std::unique_ptr<TIni> ini(new TIni(dir.path(), said));
     EXPECT_EQ(dir.File("ini.txt"), ini->FileName);
     EXPECT_EQ(13u, ini->Data.size());
     EXPECT_EQ("Lucida Console", ini->Data["DreamFontName"]);
@@ -219,28 +223,28 @@ TEST(TIniTest, AFolderThatCannotBeWrittenGivesWarningsAndTheDefaults) {
     FaultInjectionEnv env(Env::Real());
     env.FailAt(2, /*fromThenOn=*/true);  // everything after the first look
     platform::ScopedEnv scoped(env);
-    testing::internal::CaptureStderr();
+    said = RecordingReporter();
     {
-        TIni ini(dir.path());
+        TIni ini(dir.path(), said);
         EXPECT_EQ("E", ini.Data["Language"]);
         EXPECT_EQ(13u, ini.Data.size());
     }
     EXPECT_EQ("Warning: settings file \"" + path +
-                  "\" not saved: injected fault: cannot create a temporary file for \"" + path +
-                  "\"\n",
-              testing::internal::GetCapturedStderr());
+                  "\" not saved: cannot create a temporary file for \"" + path +
+                  "\": injected fault\n",
+              said.err());
     EXPECT_EQ(std::vector<std::string>{}, ListFolder(dir.path()));
 }
 
 TEST(TIniTest, AMissingFolderIsReportedWithTheSystemsReason) {
     TempDir dir;
     const std::string path = platform::JoinPath(dir.File("none"), "ini.txt");
-    testing::internal::CaptureStderr();
-    { TIni ini(dir.File("none")); }
+    said = RecordingReporter();
+    { TIni ini(dir.File("none"), said); }
     EXPECT_EQ("Warning: settings file \"" + path +
                   "\" not saved: cannot create a temporary file for \"" + path +
                   "\": " + testing_support::NoSuchFolderText() + "\n",
-              testing::internal::GetCapturedStderr());
+              said.err());
 }
 
 TEST(TIniTest, AFileThatCannotBeReadIsLeftAsItIs) {
@@ -252,9 +256,9 @@ TEST(TIniTest, AFileThatCannotBeReadIsLeftAsItIs) {
         FaultInjectionEnv env(Env::Real());
         env.FailAt(failing);
         platform::ScopedEnv scoped(env);
-        testing::internal::CaptureStderr();
+        said = RecordingReporter();
         {
-            TIni ini(dir.path());
+            TIni ini(dir.path(), said);
             EXPECT_EQ("E", ini.Data["Language"]);
         }
         const char* what[] = {"", "examine", "open", "read"};
@@ -262,7 +266,7 @@ TEST(TIniTest, AFileThatCannotBeReadIsLeftAsItIs) {
                       "\" not loaded, the defaults are used and the file is left as it is: "
                       "injected fault: cannot " +
                       what[failing] + " \"" + path + "\"\n",
-                  testing::internal::GetCapturedStderr());
+                  said.err());
         EXPECT_EQ("Language R\r\n", ReadFile(path)) << failing;
     }
 }
@@ -274,7 +278,7 @@ TEST(TIniTest, AFailedSaveKeepsTheOldFileWhole) {
     FaultInjectionEnv counter(Env::Real());
     {
         platform::ScopedEnv scoped(counter);
-        TIni ini(dir.path());
+        TIni ini(dir.path(), said);
     }
     const uint64_t total = counter.OperationCount();
     WriteFile(path, "Language R\r\n");
@@ -283,7 +287,7 @@ TEST(TIniTest, AFailedSaveKeepsTheOldFileWhole) {
     {
         FaultInjectionEnv env(Env::Real());
         platform::ScopedEnv scoped(env);
-        TIni ini(dir.path());
+        TIni ini(dir.path(), said);
         loadOps = env.OperationCount();
     }
     WriteFile(path, "Language R\r\n");
@@ -291,11 +295,11 @@ TEST(TIniTest, AFailedSaveKeepsTheOldFileWhole) {
         FaultInjectionEnv env(Env::Real());
         env.FailAt(failing);
         platform::ScopedEnv scoped(env);
-        testing::internal::CaptureStderr();
-        { TIni ini(dir.path()); }
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(0u, err.find("Warning: settings file \"" + path + "\" not saved: injected fault"))
-            << err;
+        said = RecordingReporter();
+        { TIni ini(dir.path(), said); }
+        const std::string err = said.err();
+        EXPECT_EQ(0u, err.find("Warning: settings file \"" + path + "\" not saved: ")) << err;
+        EXPECT_NE(std::string::npos, err.find("injected fault")) << err;
         EXPECT_EQ("Language R\r\n", ReadFile(path)) << failing;
         EXPECT_FALSE(Exists(path + ".tmp")) << failing;
     }

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 
 #include "convert1_1to2_0/Program.h"
-#include "support/ChildProcess.h"
+#include "platform/Reporter.h"
 #include "platform/os/Env.h"
+#include "support/ChildProcess.h"
+#include "support/FaultInjectionCrypto.h"
 #include "support/FaultInjectionEnv.h"
 
 namespace testing_support {
@@ -18,13 +19,13 @@ namespace {
 // can spoil.
 const char kChildRunArgument[] = "--jc-child-run=";
 
-// "<failAt> <failFromThenOn> <crashAfter> <readOnly> <count file> <arg>..."
+// "<failAt> <failFromThenOn> <crashAfter> <readOnly> <cipherFailAt> <count file> <arg>..."
 // with the texts in hex.
 std::string DescribeRun(const FaultPlan& plan, const std::string& countFile,
                         const std::vector<std::string>& args) {
     std::ostringstream out;
     out << plan.failAt << ' ' << plan.failFromThenOn << ' ' << plan.crashAfter << ' '
-        << plan.readOnly << ' ' << ToHex(countFile);
+        << plan.readOnly << ' ' << plan.cipherFailAt << ' ' << ToHex(countFile);
     for (const std::string& arg : args)
         out << " x" << ToHex(arg);  // "x": an empty argument is a word too
     return out.str();
@@ -33,7 +34,8 @@ std::string DescribeRun(const FaultPlan& plan, const std::string& countFile,
 }  // namespace
 
 ProcessResult RunProgramInChild(const std::string& dir, const std::vector<std::string>& args,
-                                const FaultPlan& plan, uint64_t* operations) {
+                                const FaultPlan& plan, uint64_t* operations,
+                                uint64_t* cipherCalls) {
     TempDir scratch;
     const std::string runFile = scratch.File("run");
     WriteFile(runFile, DescribeRun(plan, scratch.File("count"), args));
@@ -44,11 +46,13 @@ ProcessResult RunProgramInChild(const std::string& dir, const std::vector<std::s
         return ProcessResult();
     }
     ProcessResult result = RunProcess(self, {kChildRunArgument + ToHex(runFile)}, dir);
-    if (operations != nullptr) {
-        *operations = 0;
-        if (Exists(scratch.File("count")))
-            std::istringstream(ReadFile(scratch.File("count"))) >> *operations;
-    }
+    uint64_t counts[2] = {0, 0};
+    if (Exists(scratch.File("count")))
+        std::istringstream(ReadFile(scratch.File("count"))) >> counts[0] >> counts[1];
+    if (operations != nullptr)
+        *operations = counts[0];
+    if (cipherCalls != nullptr)
+        *cipherCalls = counts[1];
     return result;
 }
 
@@ -65,7 +69,8 @@ int RunChild(char** argv) {
     std::istringstream in(description);
     FaultPlan plan;
     std::string countFile;
-    in >> plan.failAt >> plan.failFromThenOn >> plan.crashAfter >> plan.readOnly >> countFile;
+    in >> plan.failAt >> plan.failFromThenOn >> plan.crashAfter >> plan.readOnly >>
+        plan.cipherFailAt >> countFile;
     countFile = FromHex(countFile);
     std::vector<std::string> args;
     for (std::string word; in >> word;)
@@ -78,19 +83,25 @@ int RunChild(char** argv) {
         env.CrashAfter(plan.crashAfter);
     if (plan.readOnly)
         env.MakeReadOnly();
+    platform::FaultInjectionCrypto crypto(platform::CryptoService::Real());
+    crypto.FailAt(plan.cipherFailAt);
     std::vector<const char*> programArgv = {"convert1_1to2_0"};
     for (const std::string& arg : args)
         programArgv.push_back(arg.c_str());
     int status;
     {
         platform::ScopedEnv scoped(env);
+        platform::ScopedCryptoService scopedCrypto(crypto);
         std::istringstream noInput;
-        status = RunProgram(static_cast<int>(programArgv.size()), programArgv.data(), noInput,
-                            std::cout, std::cerr);
+        // The child is a whole program: it speaks on its own standard output
+        // and error, as the converter does.
+        platform::ConsoleReporter reporter;
+        status =
+            RunProgram(static_cast<int>(programArgv.size()), programArgv.data(), noInput, reporter);
     }
-    std::cout.flush();
-    std::cerr.flush();
-    platform::WriteFileAtomically(real, countFile, std::to_string(env.OperationCount()));
+    platform::WriteFileAtomically(
+        real, countFile,
+        std::to_string(env.OperationCount()) + " " + std::to_string(crypto.CallCount()));
     return status;
 }
 

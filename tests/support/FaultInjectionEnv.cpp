@@ -11,14 +11,13 @@ class FaultyReadableFile : public ReadableFile {
         : env_(env), path_(std::move(path)), base_(std::move(base)) {}
     Status Read(void* buffer, size_t n, size_t* got) override {
         *got = 0;
-        Status status = env_.Begin("read", path_) ? FaultInjectionEnv::Injected("read", path_)
-                                                  : base_->Read(buffer, n, got);
+        Status status =
+            env_.Begin("read", path_) ? env_.Injected("read", path_) : base_->Read(buffer, n, got);
         env_.End();
         return status;
     }
     Status Close() override {
-        Status status = env_.Begin("close", path_) ? FaultInjectionEnv::Injected("close", path_)
-                                                   : base_->Close();
+        Status status = env_.Begin("close", path_) ? env_.Injected("close", path_) : base_->Close();
         env_.End();
         return status;
     }
@@ -37,7 +36,7 @@ class FaultyWritableFile : public WritableFile {
         Status status;
         if (env_.Begin("write", path_)) {
             base_->Write(data, n / 2);  // a torn write
-            status = FaultInjectionEnv::Injected("write", path_);
+            status = env_.Injected("write", path_);
         } else {
             status = base_->Write(data, n);
         }
@@ -45,8 +44,7 @@ class FaultyWritableFile : public WritableFile {
         return status;
     }
     Status Flush() override {
-        Status status = env_.Begin("flush", path_) ? FaultInjectionEnv::Injected("flush", path_)
-                                                   : base_->Flush();
+        Status status = env_.Begin("flush", path_) ? env_.Injected("flush", path_) : base_->Flush();
         env_.End();
         return status;
     }
@@ -54,7 +52,7 @@ class FaultyWritableFile : public WritableFile {
         Status status;
         if (env_.Begin("close", path_)) {
             base_->Close();
-            status = FaultInjectionEnv::Injected("close", path_);
+            status = env_.Injected("close", path_);
         } else {
             status = base_->Close();
         }
@@ -84,7 +82,9 @@ void FaultInjectionEnv::End() {
 }
 
 Status FaultInjectionEnv::Injected(const char* operation, const std::string& path) {
-    return Status::Error(std::string("injected fault: cannot ") + operation + " \"" + path + "\"");
+    return Status::Make(code_,
+                        std::string("injected fault: cannot ") + operation + " " + Quoted(path),
+                        path, 0, "injected fault");
 }
 
 Status FaultInjectionEnv::OpenForRead(const std::string& path,
@@ -111,21 +111,6 @@ Status FaultInjectionEnv::CreateNew(const std::string& path, std::unique_ptr<Wri
         status = base_.CreateNew(path, &base);
         if (status.ok())
             file->reset(new FaultyWritableFile(*this, path, std::move(base)));
-    }
-    End();
-    return status;
-}
-
-Status FaultInjectionEnv::CreateTemp(const std::string& near, std::string* path,
-                                     std::unique_ptr<WritableFile>* file) {
-    Status status;
-    if (Begin("create-temp", near, true)) {
-        status = Injected("create a temporary file for", near);
-    } else {
-        std::unique_ptr<WritableFile> base;
-        status = base_.CreateTemp(near, path, &base);
-        if (status.ok())
-            file->reset(new FaultyWritableFile(*this, *path, std::move(base)));
     }
     End();
     return status;
@@ -171,12 +156,9 @@ Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string&
     return status;
 }
 
-Status FaultInjectionEnv::RenameNoReplace(const std::string& from, const std::string& to,
-                                          bool* exists) {
-    *exists = false;
-    Status status = Begin("rename-new", from + " -> " + to, true)
-                        ? Injected("rename", from)
-                        : base_.RenameNoReplace(from, to, exists);
+Status FaultInjectionEnv::RenameNoReplace(const std::string& from, const std::string& to) {
+    Status status = Begin("rename-new", from + " -> " + to, true) ? Injected("rename", from)
+                                                                  : base_.RenameNoReplace(from, to);
     End();
     return status;
 }
@@ -207,11 +189,10 @@ Status FaultInjectionEnv::SyncDir(const std::string& path) {
     return status;
 }
 
-Status FaultInjectionEnv::LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock,
-                                  bool* busy) {
-    *busy = false;
+Status FaultInjectionEnv::LockDir(const std::string& path, const std::string& lockName,
+                                  std::unique_ptr<FolderLock>* lock) {
     Status status =
-        Begin("lock", path) ? Injected("lock folder", path) : base_.LockDir(path, lock, busy);
+        Begin("lock", path) ? Injected("lock folder", path) : base_.LockDir(path, lockName, lock);
     End();
     return status;
 }

@@ -18,9 +18,12 @@ class FaultInjectionEnv : public Env {
 
     explicit FaultInjectionEnv(Env& base) : base_(base) {}
 
-    void FailAt(uint64_t n, bool fromThenOn = false) {
+    // Operation n fails (and, fromThenOn, every later one) with a status of
+    // the kind `code`.
+    void FailAt(uint64_t n, bool fromThenOn = false, StatusCode code = StatusCode::kIoError) {
         failAt_ = n;
         failFromThenOn_ = fromThenOn;
+        code_ = code;
     }
     void CrashAfter(uint64_t n) { crashAfter_ = n; }
     // Every operation that would change the file system fails, as on a
@@ -33,33 +36,33 @@ class FaultInjectionEnv : public Env {
 
     Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override;
-    Status CreateTemp(const std::string& near, std::string* path,
-                      std::unique_ptr<WritableFile>* file) override;
     Status GetFileKind(const std::string& path, FileKind* kind) override;
     Status GetFileSize(const std::string& path, uint64_t* size) override;
     Status ReadLink(const std::string& path, std::string* target) override;
     Status CreateDir(const std::string& path) override;
     Status ListDir(const std::string& path, std::vector<std::string>* names) override;
     Status RenameFile(const std::string& from, const std::string& to) override;
-    Status RenameNoReplace(const std::string& from, const std::string& to, bool* exists) override;
+    Status RenameNoReplace(const std::string& from, const std::string& to) override;
     Status RemoveFile(const std::string& path) override;
     Status GetOwnership(const std::string& path, FileOwnership* ownership) override;
     Status SetOwnership(const std::string& path, const FileOwnership& ownership) override;
     Status SyncDir(const std::string& path) override;
-    Status LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock, bool* busy) override;
+    Status LockDir(const std::string& path, const std::string& lockName,
+                   std::unique_ptr<FolderLock>* lock) override;
     Status GetCurrentDir(std::string* path) override;
 
     // Used by the file objects this Env hands out. True when this operation
     // must fail.
     bool Begin(const char* operation, const std::string& path, bool changes = false);
     void End();
-    static Status Injected(const char* operation, const std::string& path);
+    Status Injected(const char* operation, const std::string& path);
 
   private:
     Env& base_;
     uint64_t count_ = 0;
     uint64_t failAt_ = 0;
     bool failFromThenOn_ = false;
+    StatusCode code_ = StatusCode::kIoError;
     uint64_t crashAfter_ = 0;
     bool readOnly_ = false;
     std::vector<std::string> log_;

@@ -3,9 +3,29 @@
 #include <string>
 #include <vector>
 
+#include "platform/Reporter.h"
 #include "platform/os/Env.h"
 
 namespace testing_support {
+
+// What a user would see, kept: standard output as it is, and the lines of
+// standard error, each ended with a line break.
+class RecordingReporter : public platform::Reporter {
+  public:
+    void Output(std::string_view text) override { out_ += text; }
+    void Line(std::string_view text) override {
+        err_ += text;
+        err_ += '\n';
+    }
+    bool ok() const override { return true; }
+
+    const std::string& out() const { return out_; }
+    const std::string& err() const { return err_; }
+
+  private:
+    std::string out_;
+    std::string err_;
+};
 
 // A fresh empty folder under the system's temporary folder, removed with
 // everything in it when the object goes.

@@ -5,6 +5,7 @@
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
+#include <openssl/proverr.h>
 #include <openssl/provider.h>
 
 #include <climits>
@@ -12,6 +13,8 @@
 
 namespace platform {
 namespace {
+
+const char kUnavailable[] = "the RC2 cipher is not available: ";
 
 struct LibCtxFree {
     void operator()(OSSL_LIB_CTX* p) const { OSSL_LIB_CTX_free(p); }
@@ -29,18 +32,56 @@ struct CipherCtxFree {
     void operator()(EVP_CIPHER_CTX* p) const { EVP_CIPHER_CTX_free(p); }
 };
 
-// The library's own words for the last failure, then a clean error queue so
+// The library's own words for its last failure, then a clean error queue so
 // that a later failure is not blamed on this one.
-std::string TakeLibraryError() {
-    unsigned long code = ERR_peek_last_error();
+struct LibraryError {
+    unsigned long code = 0;
     std::string text;
-    if (code != 0) {
+};
+
+LibraryError TakeLibraryError() {
+    LibraryError error;
+    error.code = ERR_peek_last_error();
+    if (error.code != 0) {
         char buffer[256];
-        ERR_error_string_n(code, buffer, sizeof buffer);
-        text = buffer;
+        ERR_error_string_n(error.code, buffer, sizeof buffer);
+        error.text = buffer;
     }
     ERR_clear_error();
-    return text.empty() ? "no reason given" : text;
+    if (error.text.empty())
+        error.text = "no reason given";
+    return error;
+}
+
+// "<what> (<the library's words>)", of the kind `code`.
+Status LibraryFailure(StatusCode code, const std::string& what) {
+    const LibraryError error = TakeLibraryError();
+    return Status::Make(code, what + " (" + error.text + ")", std::string(),
+                        static_cast<long>(error.code), error.text);
+}
+
+Status Unavailable(const std::string& why) {
+    return Status::Make(StatusCode::kNotSupported, kUnavailable + why);
+}
+
+Status Unavailable(const std::string& what, bool withLibraryError) {
+    if (!withLibraryError) {
+        ERR_clear_error();
+        return Unavailable(what);
+    }
+    return LibraryFailure(StatusCode::kNotSupported, kUnavailable + what);
+}
+
+// A deciphered stream that ends badly: the key was not the one it was
+// enciphered with. OpenSSL 3 says so from its provider, older code paths
+// from the EVP layer.
+bool IsBadPadding(unsigned long code) {
+    const int library = ERR_GET_LIB(code);
+    const int reason = ERR_GET_REASON(code);
+    return (library == ERR_LIB_PROV &&
+            (reason == PROV_R_BAD_DECRYPT || reason == PROV_R_WRONG_FINAL_BLOCK_LENGTH)) ||
+           (library == ERR_LIB_EVP &&
+            (reason == EVP_R_BAD_DECRYPT || reason == EVP_R_WRONG_FINAL_BLOCK_LENGTH));
 }
 
 // Where libcrypto looks for provider modules when nobody says otherwise.
@@ -51,8 +92,6 @@ std::string UsualModulesDirectory() {
     const char* built = OPENSSL_info(OPENSSL_INFO_MODULES_DIR);
     return built != nullptr ? built : "";
 }
-
-const char kUnavailable[] = "the RC2 cipher is not available: ";
 
 }  // namespace
 
@@ -69,43 +108,36 @@ CryptoLibrary::CryptoLibrary(const std::string& modulesDirectory) : handles_(new
     Handles& h = *handles_;
     h.context.reset(OSSL_LIB_CTX_new());
     if (!h.context) {
-        status_ =
-            Status::Error(kUnavailable + std::string("cannot create an OpenSSL library context (") +
-                          TakeLibraryError() + ")");
+        status_ = Unavailable("cannot create an OpenSSL library context", true);
         return;
     }
     const std::string directory =
         modulesDirectory.empty() ? UsualModulesDirectory() : modulesDirectory;
     if (!modulesDirectory.empty() &&
         OSSL_PROVIDER_set_default_search_path(h.context.get(), modulesDirectory.c_str()) != 1) {
-        status_ = Status::Error(kUnavailable + std::string("cannot search \"") + directory +
-                                "\" for OpenSSL providers (" + TakeLibraryError() + ")");
+        status_ =
+            Unavailable("cannot search " + Quoted(directory) + " for OpenSSL providers", true);
         return;
     }
     h.legacy.reset(OSSL_PROVIDER_load(h.context.get(), "legacy"));
     if (!h.legacy) {
-        ERR_clear_error();
-        status_ = Status::Error(kUnavailable + std::string("cannot load OpenSSL's \"legacy\" ") +
-                                "provider from \"" + directory + "\"");
+        status_ = Unavailable("cannot load OpenSSL's \"legacy\" provider from " + Quoted(directory),
+                              false);
         return;
     }
     h.standard.reset(OSSL_PROVIDER_load(h.context.get(), "default"));
     if (!h.standard) {
-        ERR_clear_error();
-        status_ = Status::Error(kUnavailable + std::string("cannot load OpenSSL's \"default\" ") +
-                                "provider");
+        status_ = Unavailable("cannot load OpenSSL's \"default\" provider", false);
         return;
     }
     h.rc2.reset(EVP_CIPHER_fetch(h.context.get(), "RC2-CBC", nullptr));
     if (!h.rc2) {
-        status_ = Status::Error(kUnavailable + std::string("OpenSSL offers no RC2-CBC (") +
-                                TakeLibraryError() + ")");
+        status_ = Unavailable("OpenSSL offers no RC2-CBC", true);
         return;
     }
     h.md5.reset(EVP_MD_fetch(h.context.get(), "MD5", nullptr));
     if (!h.md5) {
-        status_ = Status::Error(kUnavailable + std::string("OpenSSL offers no MD5 (") +
-                                TakeLibraryError() + ")");
+        status_ = Unavailable("OpenSSL offers no MD5", true);
         return;
     }
 }
@@ -124,7 +156,7 @@ Status Md5(CryptoLibrary& library, std::string_view data, Md5Digest* digest) {
     if (EVP_Digest(data.data(), data.size(), digest->data(), &size, library.handles_->md5.get(),
                    nullptr) != 1 ||
         size != digest->size()) {
-        return Status::Error("cannot compute MD5 (" + TakeLibraryError() + ")");
+        return LibraryFailure(StatusCode::kIoError, "cannot compute MD5");
     }
     return Status::OK();
 }
@@ -144,13 +176,14 @@ Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiv
         return library.status();
     if (key.empty() || key.size() > 128 || effectiveBits < 1 || effectiveBits > 1024 ||
         iv.size() != kBlockSize) {
-        return Status::Error("cannot set up RC2: key, effective bits or IV out of range");
+        return Status::Make(StatusCode::kNotSupported,
+                            "cannot set up RC2: key, effective bits or IV out of range");
     }
     auto context = std::make_unique<Context>();
     context->direction = direction;
     context->ctx.reset(EVP_CIPHER_CTX_new());
     if (!context->ctx)
-        return Status::Error("cannot set up RC2 (" + TakeLibraryError() + ")");
+        return LibraryFailure(StatusCode::kIoError, "cannot set up RC2");
     const int enc = direction == CipherDirection::kEncipher ? 1 : 0;
     size_t keyLength = key.size();
     size_t keyBits = static_cast<size_t>(effectiveBits);
@@ -166,7 +199,7 @@ Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiv
         EVP_CipherInit_ex2(ctx, nullptr, reinterpret_cast<const unsigned char*>(key.data()),
                            reinterpret_cast<const unsigned char*>(iv.data()), enc, nullptr) != 1 ||
         EVP_CIPHER_CTX_set_padding(ctx, 1) != 1) {
-        return Status::Error("cannot set up RC2 (" + TakeLibraryError() + ")");
+        return LibraryFailure(StatusCode::kIoError, "cannot set up RC2");
     }
     cipher->reset(new Rc2Cbc(std::move(context)));
     return Status::OK();
@@ -175,11 +208,11 @@ Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiv
 Status Rc2Cbc::Update(const void* in, size_t n, void* out, size_t* written) {
     *written = 0;
     if (n > static_cast<size_t>(INT_MAX) - kBlockSize)
-        return Status::Error("RC2: too many bytes in one step");
+        return Status::Make(StatusCode::kNotSupported, "RC2: too many bytes in one step");
     int length = 0;
     if (EVP_CipherUpdate(context_->ctx.get(), static_cast<unsigned char*>(out), &length,
                          static_cast<const unsigned char*>(in), static_cast<int>(n)) != 1) {
-        return Status::Error("RC2 failed (" + TakeLibraryError() + ")");
+        return LibraryFailure(StatusCode::kIoError, "RC2 failed");
     }
     *written = static_cast<size_t>(length);
     return Status::OK();
@@ -189,10 +222,13 @@ Status Rc2Cbc::Final(void* out, size_t* written) {
     *written = 0;
     int length = 0;
     if (EVP_CipherFinal_ex(context_->ctx.get(), static_cast<unsigned char*>(out), &length) != 1) {
-        if (context_->direction == CipherDirection::kEncipher)
-            return Status::Error("RC2 failed (" + TakeLibraryError() + ")");
-        ERR_clear_error();
-        return Status::Error("the data is not a whole RC2 stream with valid padding");
+        if (context_->direction == CipherDirection::kDecipher &&
+            IsBadPadding(ERR_peek_last_error())) {
+            ERR_clear_error();
+            return Status::Make(StatusCode::kWrongKey,
+                                "the data is not a whole RC2 stream with valid padding");
+        }
+        return LibraryFailure(StatusCode::kIoError, "RC2 failed");
     }
     *written = static_cast<size_t>(length);
     return Status::OK();

@@ -77,10 +77,13 @@ class EchoOff {
 };
 
 Status TerminalError(const char* what, int err) {
-    return Status::Error(std::string(what) + " the terminal: " + std::strerror(err));
+    return Status::Make(StatusCodeOfErrno(err),
+                        std::string(what) + " the terminal: " + std::strerror(err), std::string(),
+                        err, std::strerror(err));
 }
 
-bool WriteAll(int fd, const std::string& text) {
+// write(2) alone: safe in a signal handler too.
+bool WriteAll(int fd, std::string_view text) {
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -95,8 +98,18 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-ConsoleSession::ConsoleSession() = default;
-ConsoleSession::~ConsoleSession() = default;
+// Terminals here take UTF-8 as it is, and so do files and pipes.
+bool WriteToStandardOutput(std::string_view utf8) {
+    return WriteAll(STDOUT_FILENO, utf8);
+}
+
+bool WriteToStandardError(std::string_view utf8) {
+    return WriteAll(STDERR_FILENO, utf8);
+}
+
+void WriteToStandardErrorRaw(const char* text) {
+    WriteAll(STDERR_FILENO, std::string_view(text, std::strlen(text)));
+}
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     // The terminal hands the arguments over in its own encoding, UTF-8 in
@@ -112,7 +125,7 @@ Status ReadHiddenLine(const std::string& prompt, std::string* line) {
     line->clear();
     Terminal terminal;
     if (terminal.fd() < 0)
-        return Status::Error("no terminal to ask on");
+        return Status::Make(StatusCode::kNotSupported, "no terminal to ask on");
     EchoOff echoOff(terminal.fd());
     if (echoOff.error() != 0)
         return TerminalError("cannot turn echo off on", echoOff.error());
@@ -125,13 +138,14 @@ Status ReadHiddenLine(const std::string& prompt, std::string* line) {
         if (n < 0) {
             // An interrupt ends the wait: whoever caught the signal decides
             // what happens next.
-            status = errno == EINTR ? Status::Error("interrupted while reading the password")
+            status = errno == EINTR ? Status::Make(StatusCode::kInterrupted,
+                                                   "interrupted while reading the password")
                                     : TerminalError("cannot read from", errno);
             break;
         }
         if (n == 0) {
             if (line->empty())
-                status = Status::Error("end of input before the password");
+                status = Status::Make(StatusCode::kIoError, "end of input before the password");
             break;
         }
         if (c == '\n')

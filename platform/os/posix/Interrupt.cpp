@@ -54,7 +54,8 @@ InterruptHandling::~InterruptHandling() {
 }
 
 Interrupted::Interrupted(int signal)
-    : std::runtime_error("interrupted by " + SignalName(signal)), signal_(signal) {}
+    : Error(Status::Make(StatusCode::kInterrupted, "interrupted by " + SignalName(signal))),
+      signal_(signal) {}
 
 int PendingInterrupt() {
     return pending;

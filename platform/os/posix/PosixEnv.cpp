@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <random>
 #include <vector>
 
 #include "platform/os/Env.h"
@@ -110,17 +109,6 @@ class PosixFolderLock : public FolderLock {
     FileDescriptor fd_;  // closing it lets the lock go
 };
 
-std::string RandomCharacters(size_t n) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::random_device device;
-    std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
-    std::string text;
-    for (size_t i = 0; i < n; ++i)
-        text.push_back(kAlphabet[pick(device)]);
-    return text;
-}
-
 class PosixEnv : public Env {
   public:
     Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
@@ -135,7 +123,8 @@ class PosixEnv : public Env {
         if (S_ISDIR(st.st_mode))
             return Status::FromErrno("cannot open", path, EISDIR);
         if (!S_ISREG(st.st_mode))
-            return Status::Error("cannot open \"" + path + "\": not a regular file");
+            return Status::Make(StatusCode::kExists,
+                                "cannot open " + Quoted(path) + ": not a regular file", path);
         const int flags = ::fcntl(fd.get(), F_GETFL);
         if (flags >= 0)
             ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
@@ -151,22 +140,6 @@ class PosixEnv : public Env {
         GiveToFolderOwner(fd, path);
         file->reset(new PosixWritableFile(path, fd));
         return Status::OK();
-    }
-
-    Status CreateTemp(const std::string& near, std::string* path,
-                      std::unique_ptr<WritableFile>* file) override {
-        for (int attempt = 0;; ++attempt) {
-            *path = near + "." + RandomCharacters(kTempNameRandomLength) + ".tmp";
-            int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            kPrivate);
-            if (fd >= 0) {
-                GiveToFolderOwner(fd, *path);
-                file->reset(new PosixWritableFile(*path, fd));
-                return Status::OK();
-            }
-            if (errno != EEXIST || attempt == 100)
-                return Status::FromErrno("cannot create a temporary file for", near, errno);
-        }
     }
 
     Status GetFileKind(const std::string& path, FileKind* kind) override {
@@ -239,12 +212,11 @@ class PosixEnv : public Env {
 
     Status RenameFile(const std::string& from, const std::string& to) override {
         if (::rename(from.c_str(), to.c_str()) != 0)
-            return Status::FromErrno("cannot rename \"" + from + "\" to", to, errno);
+            return Status::FromErrno("cannot rename " + Quoted(from) + " to", to, errno);
         return Status::OK();
     }
 
-    Status RenameNoReplace(const std::string& from, const std::string& to, bool* exists) override {
-        *exists = false;
+    Status RenameNoReplace(const std::string& from, const std::string& to) override {
         int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
         if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
             // A file system that cannot do it in one step: a second name
@@ -253,10 +225,8 @@ class PosixEnv : public Env {
             if (result == 0)
                 ::unlink(from.c_str());
         }
-        if (result != 0) {
-            *exists = errno == EEXIST;
-            return Status::FromErrno("cannot rename \"" + from + "\" to", to, errno);
-        }
+        if (result != 0)
+            return Status::FromErrno("cannot rename " + Quoted(from) + " to", to, errno);
         return Status::OK();
     }
 
@@ -284,8 +254,9 @@ class PosixEnv : public Env {
         if (::lstat(path.c_str(), &st) != 0)
             return Status::FromErrno("cannot examine", path, errno);
         if (!S_ISREG(st.st_mode))
-            return Status::Error("cannot change the permissions of \"" + path +
-                                 "\": not a regular file");
+            return Status::Make(
+                StatusCode::kExists,
+                "cannot change the permissions of " + Quoted(path) + ": not a regular file", path);
         // Only the super-user can give a file away; anyone else keeps what
         // they make, as any program of theirs would.
         if ((st.st_uid != ownership.owner || st.st_gid != ownership.group) &&
@@ -309,9 +280,8 @@ class PosixEnv : public Env {
         return Status::OK();
     }
 
-    Status LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock,
-                   bool* busy) override {
-        *busy = false;
+    Status LockDir(const std::string& path, const std::string& /*lockName*/,
+                   std::unique_ptr<FolderLock>* lock) override {
         // The lock is on the folder itself: nothing is created in it, and the
         // system lets it go with the process.
         int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -321,12 +291,7 @@ class PosixEnv : public Env {
         while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno == EINTR)
                 continue;
-            if (errno == EWOULDBLOCK) {
-                *busy = true;
-                return Status::Error("another conversion is running in the folder \"" + path +
-                                     "\"");
-            }
-            return Status::FromErrno("cannot lock folder", path, errno);
+            return Status::FromErrno("cannot lock folder", path, errno);  // EWOULDBLOCK: busy
         }
         *lock = std::move(held);
         return Status::OK();

@@ -87,7 +87,8 @@ InterruptHandling::~InterruptHandling() {
     }
 }
 
-Interrupted::Interrupted(int signal) : std::runtime_error(Describe(signal)), signal_(signal) {}
+Interrupted::Interrupted(int signal)
+    : Error(Status::Make(StatusCode::kInterrupted, Describe(signal))), signal_(signal) {}
 
 int PendingInterrupt() {
     return pending.load();

@@ -44,16 +44,14 @@ TEST(EnvTest, OnlyARenameThatMayReplaceReplaces) {
     const std::string dreams = "\xd0\xa1\xd0\xbd\xd1\x8b";  // "Сны"
     WriteFile(dir.File("taken"), "old");
     std::unique_ptr<platform::WritableFile> out;
-    EXPECT_FALSE(Env::Real().CreateNew(dir.File("taken"), &out).ok());
+    EXPECT_EQ(platform::StatusCode::kExists, Env::Real().CreateNew(dir.File("taken"), &out).code());
     ASSERT_TRUE(Env::Real().CreateNew(dir.File("new"), &out).ok());
     ASSERT_TRUE(out->Write("new").ok());
     ASSERT_TRUE(out->Close().ok());
-    bool exists = false;
-    EXPECT_FALSE(Env::Real().RenameNoReplace(dir.File("new"), dir.File("taken"), &exists).ok());
-    EXPECT_TRUE(exists);
+    EXPECT_EQ(platform::StatusCode::kExists,
+              Env::Real().RenameNoReplace(dir.File("new"), dir.File("taken")).code());
     EXPECT_EQ("old", ReadFile(dir.File("taken")));
-    ASSERT_TRUE(Env::Real().RenameNoReplace(dir.File("new"), dir.File(dreams), &exists).ok());
-    EXPECT_FALSE(exists);
+    ASSERT_TRUE(Env::Real().RenameNoReplace(dir.File("new"), dir.File(dreams)).ok());
     std::vector<std::string> names;
     ASSERT_TRUE(Env::Real().ListDir(dir.path(), &names).ok());
     std::sort(names.begin(), names.end());
@@ -82,7 +80,8 @@ TEST(EnvTest, ErrorsNameTheFileAndTheReason) {
     TempDir dir;
     std::unique_ptr<platform::ReadableFile> file;
     platform::Status status = Env::Real().OpenForRead(dir.File("none"), &file);
-    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(platform::StatusCode::kNotFound, status.code());
+    EXPECT_EQ(dir.File("none"), status.path());
     EXPECT_EQ("cannot open \"" + dir.File("none") + "\": " + testing_support::NoSuchFileText(),
               status.message());
     status = Env::Real().OpenForRead(dir.path(), &file);

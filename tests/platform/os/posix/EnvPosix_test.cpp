@@ -53,10 +53,9 @@ TEST(EnvTest, NothingCreatedFollowsALinkAndNothingOddIsOpened) {
     // A rename replaces the link itself, never what it points at; one that
     // must not replace anything does not.
     WriteFile(dir.File("new"), "mine");
-    bool exists = false;
-    EXPECT_FALSE(Env::Real().RenameNoReplace(dir.File("new"), dir.File("dangling"), &exists).ok());
-    EXPECT_TRUE(exists);
-    ASSERT_TRUE(Env::Real().RenameNoReplace(dir.File("new"), dir.File("moved"), &exists).ok());
+    EXPECT_EQ(platform::StatusCode::kExists,
+              Env::Real().RenameNoReplace(dir.File("new"), dir.File("dangling")).code());
+    ASSERT_TRUE(Env::Real().RenameNoReplace(dir.File("new"), dir.File("moved")).ok());
     ASSERT_TRUE(Env::Real().RenameFile(dir.File("moved"), dir.File("new")).ok());
     ASSERT_TRUE(Env::Real().RenameFile(dir.File("new"), dir.File("link")).ok());
     EXPECT_EQ("not yours", ReadFile(elsewhere.File("target")));
@@ -78,16 +77,13 @@ TEST(EnvTest, NothingCreatedFollowsALinkAndNothingOddIsOpened) {
 TEST(EnvTest, TheFolderLockExcludesAnotherProcessUntilItsHolderDies) {
     TempDir dir;
     std::unique_ptr<platform::FolderLock> lock;
-    bool busy = true;
-    ASSERT_TRUE(Env::Real().LockDir(dir.path(), &lock, &busy).ok());
-    EXPECT_FALSE(busy);
+    ASSERT_TRUE(Env::Real().LockDir(dir.path(), "lock", &lock).ok());
     auto tryInChild = [&] {
         pid_t pid = ::fork();
         if (pid == 0) {
             std::unique_ptr<platform::FolderLock> other;
-            bool otherBusy = false;
-            platform::Status status = Env::Real().LockDir(dir.path(), &other, &otherBusy);
-            ::_exit(status.ok() ? 0 : otherBusy ? 1 : 2);
+            platform::Status status = Env::Real().LockDir(dir.path(), "lock", &other);
+            ::_exit(status.ok() ? 0 : status.Is(platform::StatusCode::kBusy) ? 1 : 2);
         }
         int status = 0;
         ::waitpid(pid, &status, 0);

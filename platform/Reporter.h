@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Everything the program says reaches the user through one Reporter, made by
+// the program's entry and passed down to whoever has something to say.
+// Standard output carries the program's console texts ("Wrong password!",
+// "Done", the help) exactly as scripts expect them; standard error carries
+// everything else, a line at a time: errors, warnings, notes, the summary,
+// advice. Nothing else in the program writes to either.
+class Reporter {
+  public:
+    virtual ~Reporter() = default;
+
+    // A console text for standard output, as it is (line ends included).
+    virtual void Output(std::string_view text) = 0;
+    // One line for standard error; the line end is added.
+    virtual void Line(std::string_view text) = 0;
+
+    void Error(std::string_view text) { Prefixed("Error: ", text); }
+    void Warning(std::string_view text) { Prefixed("Warning: ", text); }
+    void Note(std::string_view text) { Prefixed("Note: ", text); }
+
+    // False once a text could not be written (a closed pipe, a full disk):
+    // the run goes on, but cannot call itself a success.
+    virtual bool ok() const = 0;
+
+  private:
+    void Prefixed(std::string_view prefix, std::string_view text) {
+        std::string line(prefix);
+        line += text;
+        Line(line);
+    }
+};
+
+// The reporter of the program's own console: standard output and error as
+// the platform shows text (see platform/os/Console.h).
+class ConsoleReporter : public Reporter {
+  public:
+    void Output(std::string_view text) override;
+    void Line(std::string_view text) override;
+    bool ok() const override { return ok_; }
+
+  private:
+    bool ok_ = true;
+};
+
+// The last word of a run that cannot go on (a broken invariant): one line
+// straight to standard error, made of nothing that allocates or locks.
+void EmergencyLine(const char* text);
+
+}  // namespace platform
