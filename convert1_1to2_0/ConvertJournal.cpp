@@ -8,6 +8,7 @@
 #include "convert1_1to2_0/FontSettings.h"
 #include "convert1_1to2_0/JournalFolder.h"
 #include "convert1_1to2_0/LucidMarkers.h"
+#include "convert1_1to2_0/MemoryCheck.h"
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/JournalFiles.h"
@@ -104,6 +105,8 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
     ConversionReport report;
     platform::InitializeComponentModel();
     JournalFolder folder(reporter);
+    // Before anything in the folder changes.
+    CheckJournalFitsInMemory(folder.files());
     folder.RemoveLeftoverTemporaries();
     OldDocument::RecoverInterruptedRun(folder.files(), reporter);
 

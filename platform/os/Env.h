@@ -154,6 +154,8 @@ class Folder {
     // "missing": taking an unreadable journal for an absent one would
     // overwrite it.
     virtual Status GetFileKind(const std::string& name, FileKind* kind) = 0;
+    // The size in bytes of the file `name` (the link itself for a link).
+    virtual Status GetFileSize(const std::string& name, uint64_t* size) = 0;
     // Where a link points, as stored in it.
     virtual Status ReadLink(const std::string& name, std::string* target) = 0;
     virtual Status CreateDir(const std::string& name) = 0;

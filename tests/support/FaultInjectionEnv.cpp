@@ -97,6 +97,9 @@ class FaultyFolder : public Folder {
     Status GetFileKind(const std::string& name, FileKind* kind) override {
         return Run("stat", "examine", name, false, [&] { return base_->GetFileKind(name, kind); });
     }
+    Status GetFileSize(const std::string& name, uint64_t* size) override {
+        return Run("size", "examine", name, false, [&] { return base_->GetFileSize(name, size); });
+    }
     Status ReadLink(const std::string& name, std::string* target) override {
         return Run("readlink", "read the link", name, false,
                    [&] { return base_->ReadLink(name, target); });

@@ -271,6 +271,14 @@ class PosixFolder : public Folder {
         return Status::OK();
     }
 
+    Status GetFileSize(const std::string& name, uint64_t* size) override {
+        struct stat st;
+        if (::fstatat(dir(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return Failure("cannot examine", name, errno);
+        *size = static_cast<uint64_t>(st.st_size);
+        return Status::OK();
+    }
+
     Status ReadLink(const std::string& name, std::string* target) override {
         std::vector<char> buffer(256);
         for (;;) {

@@ -206,6 +206,15 @@ class WindowsFolder : public Folder {
         return Status::OK();
     }
 
+    Status GetFileSize(const std::string& name, uint64_t* size) override {
+        const std::string path = Here(name);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data))
+            return WindowsError("cannot examine", path, GetLastError());
+        *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return Status::OK();
+    }
+
     Status ReadLink(const std::string& name, std::string* target) override {
         const std::string path = Here(name);
         KernelHandle link(CreateFileW(
