@@ -124,13 +124,13 @@ Status TDreamBase::OpenJournal() {
             }
         }
         ThrowIfFailed(folder_.GetOwnership(DATA_F_NAME, &ownership_));
-        // The copy is new, so private; an enciphered one may be as readable
-        // as the journal itself (its access control list included), and is
-        // put back with the journal's rights.
+        // The copy is the journal as found, its ownership, permissions and
+        // access control list too, from the moment it has its name: a run
+        // stopped short leaves them there for the next run to give back. (A
+        // plain journal's copy is no more readable than the journal itself
+        // was.)
         Enter(State::kCopied);
-        ThrowIfFailed(platform::CopyWholeFile(folder_, DATA_F_NAME, workingCopy_));
-        if (!IsPlainFile(DATA_F_NAME))
-            ThrowIfFailed(platform::KeepOwnership(folder_, workingCopy_, ownership_));
+        ThrowIfFailed(platform::CopyWholeFile(folder_, DATA_F_NAME, workingCopy_, &ownership_));
         if (!GainAccess(spellings))
             return WrongPassword();
         Load();

@@ -59,7 +59,13 @@ LeftoverResolution ResolveLeftoverWorkingCopy(platform::Folder& folder, const st
     if (haveData)
         ThrowIfFailed(platform::ReadWholeFile(folder, dataFile, &data));
 
+    // The copy goes, its ownership and permissions (the journal's as found)
+    // passed on first: the interrupted run may have left the data file its
+    // owner's alone.
     auto remove = [&](const char* why) {
+        platform::FileOwnership ownership;
+        ThrowIfFailed(folder.GetOwnership(workingCopy, &ownership));
+        ThrowIfFailed(platform::KeepOwnership(folder, dataFile, ownership));
         ThrowIfFailed(folder.RemoveFile(workingCopy));
         reporter.Note("removed " + Quoted(folder.PathOf(workingCopy)) +
                       ", left by an interrupted run: " + why);

@@ -171,10 +171,13 @@ Status TakeOwnershipOf(Folder& folder, const std::string& temp, const std::strin
 
 namespace {
 
-// Puts a finished temporary file in the place of `name`, or removes it.
-Status Commit(Folder& folder, Status status, const std::string& temp, const std::string& name) {
+// Puts a finished temporary file in the place of `name`, with `ownership`
+// when given, else with that of the file it replaces; or removes it.
+Status Commit(Folder& folder, Status status, const std::string& temp, const std::string& name,
+              const FileOwnership* ownership = nullptr) {
     if (status.ok())
-        status = TakeOwnershipOf(folder, temp, name);
+        status = ownership != nullptr ? KeepOwnership(folder, temp, *ownership)
+                                      : TakeOwnershipOf(folder, temp, name);
     if (status.ok())
         status = folder.RenameFile(temp, name);
     if (!status.ok())
@@ -199,7 +202,8 @@ Status WriteFileAtomically(Folder& folder, const std::string& name, const std::s
     return Commit(folder, status, temp, name);
 }
 
-Status CopyWholeFile(Folder& folder, const std::string& from, const std::string& to) {
+Status CopyWholeFile(Folder& folder, const std::string& from, const std::string& to,
+                     const FileOwnership* ownership) {
     std::unique_ptr<ReadableFile> in;
     Status status = folder.OpenForRead(from, &in);
     if (!status.ok())
@@ -226,7 +230,7 @@ Status CopyWholeFile(Folder& folder, const std::string& from, const std::string&
     if (status.ok())
         status = in->Close();
     out.reset();
-    return Commit(folder, status, temp, to);
+    return Commit(folder, status, temp, to, ownership);
 }
 
 Status ReadWholeFile(Env& env, const std::string& path, std::string* contents) {

@@ -247,8 +247,11 @@ Status ReadSmallFile(Folder& folder, const std::string& name, size_t limit, std:
 // is private.
 Status WriteFileAtomically(Folder& folder, const std::string& name, const std::string& contents);
 // Copies `from` to `to` the same way: through a temporary file, flushed,
-// then renamed over `to`, which keeps its ownership when it was there.
-Status CopyWholeFile(Folder& folder, const std::string& from, const std::string& to);
+// then renamed over `to`, which keeps its ownership when it was there. Given
+// `ownership`, the copy has that instead (as far as the file system keeps
+// it), before it takes the name `to`.
+Status CopyWholeFile(Folder& folder, const std::string& from, const std::string& to,
+                     const FileOwnership* ownership = nullptr);
 // Gives the file `temp`, about to replace `target`, the ownership,
 // permissions and attributes of `target` (when `target` exists), as far as
 // the file system keeps them.
