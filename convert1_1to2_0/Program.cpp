@@ -51,7 +51,8 @@ std::string HelpText() {
            "2 wrong password (nothing changed); 3 an internal check failed; 128 + n\n"
            "stopped by signal n, such as Ctrl-C (the journal is left as it was found).\n"
            "A signal that comes once the conversion cannot be undone is held: the run\n"
-           "finishes, says so, and exits 0 without waiting for Enter.\n"
+           "finishes, says so in a note, and exits 0 without waiting for Enter (a script\n"
+           "that loops over folders and means to stop should look for that note).\n"
            "\n"
            "More, with how to recover an earlier journal: man convert1_1to2_0\n";
 }
