@@ -235,8 +235,11 @@ TEST_F(RealConditionsTest, ASecondRunFindsTheFolderBusyAndTouchesNothing) {
         ASSERT_TRUE(WaitForName(first, dir.path(), [&](const std::string& name) {
             return moment.reached(name, dir.path());
         })) << "the run ended first";
-        ProcessResult second = Converter(dir.path(), {kPassword}).Wait();
+        // Held at that moment, however long the second run takes to start.
+        first.Signal(SIGSTOP);
         EXPECT_TRUE(first.Running()) << "the first run ended too soon to tell";
+        ProcessResult second = Converter(dir.path(), {kPassword}).Wait();
+        first.Signal(SIGCONT);
         EXPECT_EQ(1, second.exitStatus);
         EXPECT_EQ("", second.out);
         EXPECT_EQ("Error: another conversion is running in the folder \"" + dir.path() +
