@@ -60,8 +60,9 @@ class FaultInjectionEnv : public Env {
     Status OpenFolder(const std::string& path, std::unique_ptr<Folder>* folder) override;
 
     // Used by the folders and files this Env hands out. True when this
-    // operation must fail; Injected() then says how.
-    bool Begin(const char* operation, const std::string& path, bool changes = false);
+    // operation must fail; Injected() then says how. A test may override it
+    // to make some operations take their time, as on a slow disk.
+    virtual bool Begin(const char* operation, const std::string& path, bool changes = false);
     void End();
     Status Injected(const char* operation, const std::string& path);
     bool ownershipFixed() const { return ownershipFixed_; }

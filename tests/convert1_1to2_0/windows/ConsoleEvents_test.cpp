@@ -29,13 +29,11 @@ namespace {
 class SlowRestoreEnv : public platform::FaultInjectionEnv {
   public:
     using FaultInjectionEnv::FaultInjectionEnv;
-    platform::Status RenameFile(const std::string& from, const std::string& to) override {
-        Pause();
-        return FaultInjectionEnv::RenameFile(from, to);
-    }
-    platform::Status RemoveFile(const std::string& path) override {
-        Pause();
-        return FaultInjectionEnv::RemoveFile(path);
+    bool Begin(const char* operation, const std::string& path, bool changes) override {
+        const std::string name = operation;
+        if (name == "rename" || name == "rename-new" || name == "remove")
+            Pause();
+        return FaultInjectionEnv::Begin(operation, path, changes);
     }
 
   private:
