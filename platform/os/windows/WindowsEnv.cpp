@@ -118,36 +118,50 @@ class WindowsFolderLock : public FolderLock {
     KernelHandle file_;  // closing it lets the lock go and deletes the file
 };
 
+// What the system calls the file or folder of `handle`: its full path with
+// every link resolved, every short name spelt long, and the drive it is on
+// (a substituted or a network drive is named as what it stands for).
+Status FinalPath(HANDLE handle, const std::string& path, std::string* final) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n =
+            GetFinalPathNameByHandleW(handle, &buffer[0], static_cast<DWORD>(buffer.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0)
+            return LastError("cannot find where the folder is", path);
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            break;
+        }
+        buffer.resize(n);  // n counts the terminating zero here
+    }
+    *final = PathFromWide(buffer);
+    return Status::OK();
+}
+
 // A folder held open: by a handle that does not let the folder be deleted
 // or renamed (no FILE_SHARE_DELETE), nor, while it is open, any folder above
-// it. The path it was opened at therefore names it for as long as it is
-// held, and every file of it is reached by that path and the file's name:
-// the wide API takes no name relative to a handle.
+// it (Windows refuses that; Wine 8 lets a folder above move). The path it was opened at therefore
+// names it for as long as it is held, and every file of it is reached by that path and the file's
+// name: the wide API takes no name relative to a handle.
 class WindowsFolder : public Folder {
   public:
-    WindowsFolder(std::string path, KernelHandle handle)
-        : Folder(std::move(path)), handle_(std::move(handle)) {}
+    // `final` is what FinalPath said of the folder when it was opened, or
+    // empty when the system could not tell (then the folder, held, is taken
+    // to be where it was opened).
+    WindowsFolder(std::string path, KernelHandle handle, std::string final)
+        : Folder(std::move(path)), handle_(std::move(handle)), finalAtOpening_(std::move(final)) {}
 
-    // What the system calls the folder held; the path it was opened at when
-    // that is only another spelling of it (the folder cannot have moved).
+    // The path the folder was opened at, for as long as the system calls the
+    // folder what it called it then: another spelling of the same place (a
+    // short name, a substituted drive) is no move. Only where the system
+    // lets a held folder move after all is the new place told.
     Status Where(std::string* path) override {
-        std::wstring buffer(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD n = GetFinalPathNameByHandleW(handle_.get(), &buffer[0],
-                                                      static_cast<DWORD>(buffer.size()),
-                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-            if (n == 0)
-                return LastError("cannot find where the folder is", openedAt());
-            if (n < buffer.size()) {
-                buffer.resize(n);
-                break;
-            }
-            buffer.resize(n);  // n counts the terminating zero here
-        }
-        *path = PathFromWide(buffer);
-        if (CompareStringOrdinal(Widen(*path).c_str(), -1, Widen(openedAt()).c_str(), -1, TRUE) ==
-            CSTR_EQUAL)
-            *path = openedAt();
+        std::string now;
+        const Status status = FinalPath(handle_.get(), openedAt(), &now);
+        if (!status.ok())
+            return status;
+        *path = finalAtOpening_.empty() || now == finalAtOpening_ ? openedAt() : now;
         return Status::OK();
     }
 
@@ -267,7 +281,9 @@ class WindowsFolder : public Folder {
                 StatusCode::kExists,
                 "cannot open folder " + Quoted(path) + ": it is a link, which is not followed",
                 path);
-        folder->reset(new WindowsFolder(path, std::move(handle)));
+        std::string final;
+        FinalPath(handle.get(), path, &final);  // none: see WindowsFolder
+        folder->reset(new WindowsFolder(path, std::move(handle), std::move(final)));
         (*folder)->SetTempNameForm(tempNameForm());
         return Status::OK();
     }
@@ -402,6 +418,7 @@ class WindowsFolder : public Folder {
     }
 
     KernelHandle handle_;  // held for as long as the folder is open
+    std::string finalAtOpening_;
 };
 
 class WindowsEnv : public Env {
@@ -426,7 +443,9 @@ class WindowsEnv : public Env {
         const Status status = WindowsFolder::HoldFolder(where, 0, &handle);
         if (!status.ok())
             return status;
-        folder->reset(new WindowsFolder(where, std::move(handle)));
+        std::string final;
+        FinalPath(handle.get(), where, &final);  // none: see WindowsFolder
+        folder->reset(new WindowsFolder(where, std::move(handle), std::move(final)));
         return Status::OK();
     }
 };
