@@ -141,9 +141,10 @@ Status FinalPath(HANDLE handle, const std::string& path, std::string* final) {
 
 // A folder held open: by a handle that does not let the folder be deleted
 // or renamed (no FILE_SHARE_DELETE), nor, while it is open, any folder above
-// it (Windows refuses that; Wine 8 lets a folder above move). The path it was opened at therefore
-// names it for as long as it is held, and every file of it is reached by that path and the file's
-// name: the wide API takes no name relative to a handle.
+// it (Windows refuses that; Wine 8 lets a folder above move). The path it
+// was opened at therefore names it for as long as it is held, and every file
+// of it is reached by that path and the file's name: the wide API takes no
+// name relative to a handle.
 class WindowsFolder : public Folder {
   public:
     // `final` is what FinalPath said of the folder when it was opened, or
