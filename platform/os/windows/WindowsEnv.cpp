@@ -148,8 +148,9 @@ Status FinalPath(HANDLE handle, const std::string& path, std::string* final) {
 class WindowsFolder : public Folder {
   public:
     // `final` is what FinalPath said of the folder when it was opened, or
-    // empty when the system could not tell (then the folder, held, is taken
-    // to be where it was opened).
+    // empty when the system could not tell (a volume without a drive letter,
+    // a share that hides a folder above): then the folder, held, is where it
+    // was opened.
     WindowsFolder(std::string path, KernelHandle handle, std::string final)
         : Folder(std::move(path)), handle_(std::move(handle)), finalAtOpening_(std::move(final)) {}
 
@@ -159,10 +160,12 @@ class WindowsFolder : public Folder {
     // lets a held folder move after all is the new place told.
     Status Where(std::string* path) override {
         std::string now;
-        const Status status = FinalPath(handle_.get(), openedAt(), &now);
-        if (!status.ok())
-            return status;
-        *path = finalAtOpening_.empty() || now == finalAtOpening_ ? openedAt() : now;
+        if (!finalAtOpening_.empty()) {
+            const Status status = FinalPath(handle_.get(), openedAt(), &now);
+            if (!status.ok())
+                return status;
+        }
+        *path = now.empty() || now == finalAtOpening_ ? openedAt() : now;
         return Status::OK();
     }
 
