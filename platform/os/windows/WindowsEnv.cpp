@@ -194,8 +194,9 @@ class WindowsFolder : public Folder {
     // StatusCode::kExists.
     Status CreateNew(const std::string& name, std::unique_ptr<WritableFile>* file) override {
         const std::string path = Here(name);
-        KernelHandle handle(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, kShareForWriting,
-                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        KernelHandle handle(
+            CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, kShareForWriting, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!handle.valid())
             return LastError("cannot create", path);
         file->reset(new WindowsWritableFile(path, std::move(handle)));
@@ -375,9 +376,23 @@ class WindowsFolder : public Folder {
     Status Lock(const std::string& lockName, std::unique_ptr<FolderLock>* lock,
                 LockHolder* holder) override {
         const std::string lockPath = Here(lockName);
-        KernelHandle file(CreateFileW(WidePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                      nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        // A link there is not followed (its target would be deleted with the
+        // lock), and a folder there is no other run.
+        FileKind kind = FileKind::kMissing;
+        const Status examined = GetFileKind(lockName, &kind);
+        if (!examined.ok())
+            return examined;
+        if (kind != FileKind::kMissing && kind != FileKind::kFile)
+            return Status::Make(StatusCode::kExists,
+                                "cannot lock folder " + Quoted(openedAt()) + ": " +
+                                    Quoted(lockPath) +
+                                    " is in the way: this program locks the folder with a hidden "
+                                    "file of that name; move it elsewhere",
+                                lockPath);
+        KernelHandle file(CreateFileW(
+            WidePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+            nullptr));
         if (!file.valid()) {
             const DWORD error = GetLastError();
             // Open in another run, or deleted by one that is just ending.

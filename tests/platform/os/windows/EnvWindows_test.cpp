@@ -1,4 +1,5 @@
-// What Windows alone has: symbolic links that only some users may make.
+// What Windows alone has: symbolic links that only some users may make, and
+// a folder lock that is a file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -33,4 +34,19 @@ TEST(EnvTest, ALinkIsNeverOpenedAsTheFileItPointsTo) {
         "cannot open \"" + dir.File("ini.txt") + "\": it is a symbolic link, which is not followed",
         status.message());
     EXPECT_EQ("", bytes);
+}
+
+// The lock is a hidden file: a folder in its place is in the way, and is no
+// other run holding the folder.
+TEST(EnvTest, AFolderWhereTheLockFileGoesIsNoOtherRun) {
+    TempDir dir;
+    testing_support::MakeFolder(dir.File("held.lock"));
+    auto folder = OpenFolder(dir.path());
+    std::unique_ptr<platform::FolderLock> lock;
+    platform::LockHolder holder;
+    const platform::Status status = folder->Lock("held.lock", &lock, &holder);
+    EXPECT_TRUE(status.Is(platform::StatusCode::kExists)) << status.message();
+    EXPECT_FALSE(holder.known);
+    EXPECT_NE(std::string::npos, status.message().find("held.lock\" is in the way"))
+        << status.message();
 }
