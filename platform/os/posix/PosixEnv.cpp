@@ -55,15 +55,21 @@ class FileDescriptor {
 };
 
 // The path of the folder an open descriptor stands for: the kernel keeps it
-// up to date through renames. Fails when the folder was deleted, or where
-// the system keeps no such record.
+// up to date through renames. Fails as StatusCode::kNotFound when the folder
+// was deleted, and as kNotSupported where the system keeps no such record
+// (no /proc, as in a chroot or a container without it): that tells nothing
+// of the folder.
 Status DescriptorPath(int fd, const std::string& openedAt, std::string* path) {
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
     std::vector<char> buffer(4096);
     for (;;) {
         const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
-        if (n < 0)
-            return Status::FromErrno("cannot find where the folder is", openedAt, errno);
+        if (n < 0) {
+            const Status failure =
+                Status::FromErrno("cannot find where the folder is", openedAt, errno);
+            return Status::Make(StatusCode::kNotSupported, failure.message(), openedAt,
+                                failure.systemCode(), failure.systemText());
+        }
         if (static_cast<size_t>(n) < buffer.size()) {
             path->assign(buffer.data(), static_cast<size_t>(n));
             break;

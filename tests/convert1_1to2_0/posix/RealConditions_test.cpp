@@ -992,3 +992,28 @@ TEST_F(RealConditionsTest, JournalsOnTheFileSystemsOfOtherSystemsConvert) {
     if (tried == 0)
         GTEST_SKIP() << "no file system of another system could be mounted here";
 }
+
+// Where the system keeps no record of where a folder is (no /proc, as in a
+// chroot or a container without it), the folder that stayed where it was is
+// named there, never said to have moved.
+TEST_F(RealConditionsTest, WithoutProcTheFolderIsNamedWhereItWasOpened) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers cannot run without /proc";
+#endif
+    const std::string hide = "unshare -m sh -c 'mount -t tmpfs none /proc && exec \"$@\"' -- ";
+    if (!Command(hide + "true"))
+        GTEST_SKIP() << "/proc cannot be hidden here: that takes the super-user, a mount "
+                        "namespace and unshare(1) (Debian's package util-linux)";
+    TempDir dir, capture;
+    Prepare(dir.path());
+    const int status =
+        std::system(("cd '" + dir.path() + "' && " + hide + "'" + JC_CONVERTER_PATH + "' " +
+                     kPassword + " </dev/null >/dev/null 2>'" + capture.File("err") + "'")
+                        .c_str());
+    const std::string err = ReadFile(capture.File("err"));
+    EXPECT_EQ(0, status) << err;
+    EXPECT_EQ("Converted 25000 dreams (3572 lucid), 2 places and 1 position into \"" +
+                  dir.File("data.xml") + "\". The earlier document is kept as \"" +
+                  dir.File("data.xml.bak") + "\".\n",
+              err);
+}
