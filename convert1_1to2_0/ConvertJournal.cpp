@@ -4,10 +4,12 @@
 #include <memory>
 
 #include "convert1_1to2_0/CodePageCheck.h"
+#include "convert1_1to2_0/DocumentProof.h"
 #include "convert1_1to2_0/DreamBase.h"
 #include "convert1_1to2_0/FontSettings.h"
 #include "convert1_1to2_0/JournalFolder.h"
 #include "convert1_1to2_0/LucidMarkers.h"
+#include "convert1_1to2_0/NumberedName.h"
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/JournalFiles.h"
@@ -95,6 +97,16 @@ void CheckCodePage(int codePage) {
                                                      platform::SupportedCodePageList()));
 }
 
+// A document that failed its proof must not stand as the journal, nor be
+// lost: the bug that made it shows in it. It takes a name that says so.
+[[noreturn]] void Reject(const std::string& document, const platform::Status& why) {
+    const std::string rejected = RenameToFirstFreeNumberedName(
+        platform::Env::Current(), document, platform::FolderOf(document), journal_files::kDocument,
+        journal_files::kRejectedDocumentSuffix);
+    throw platform::Error(why.Adding("that document is kept as " + platform::Quoted(rejected) +
+                                     " for a report of the fault"));
+}
+
 }  // namespace
 
 ConversionReport ConvertJournal(const ConversionOptions& options, platform::Reporter& reporter) {
@@ -129,9 +141,19 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
                     &report);
         report.documentPath = platform::JoinPath(engine->GetFolder(), journal_files::kDocument);
 
-        // The legacy store goes first: it writes the data file back and
-        // enciphers it; then the old document takes its backup name.
+        // The document proves itself before anything is let go: read back
+        // from disk and compared with the journal as read, on the second
+        // core while the legacy store writes the data file back and
+        // enciphers it. Then the old document takes its backup name.
+        std::string saved;
+        platform::ThrowIfFailed(
+            platform::ReadWholeFile(platform::Env::Current(), report.documentPath, &saved));
+        BackgroundProof proof(std::move(saved), report.documentPath, *legacy, options.codePage);
         legacy->Close();
+        const platform::Status proved = proof.Result();
+        if (!proved.ok())
+            Reject(report.documentPath, proved);
+        report.verified = true;
         oldDocument.Keep();
         report.setAsidePath = oldDocument.keptAs();
     } catch (...) {

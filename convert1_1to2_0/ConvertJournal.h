@@ -32,6 +32,8 @@ struct ConversionReport {
     int positions = 0;
     std::string documentPath;  // the new document
     std::string setAsidePath;  // where an earlier document was kept, or empty
+    // The saved document was read back and found to hold the journal.
+    bool verified = false;
     // The journal was converted, but a step after that failed: its backups
     // did not move on, or the settings or the folder could not be made
     // durable. The text says what failed and where everything is.

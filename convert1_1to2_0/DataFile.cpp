@@ -107,6 +107,13 @@ class RecordParser {
     char separator_ = 0;
 };
 
+// Text mode stores a line break as CR LF. A text read from the file holds
+// its line breaks so already, and one typed anew may hold a bare LF: both
+// are stored as one CR LF, or each run would add a CR to a line break.
+std::string StoredLines(const std::string& text) {
+    return platform::ToTextMode(platform::FromTextMode(text));
+}
+
 }  // namespace
 
 bool LooksLikePlainJournal(const std::string& head) {
@@ -130,13 +137,13 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
     for (const std::string& position : positions)
         text += position + kItemEnd;
     text += std::string("RECORD") + kSectionEnd;
-    out.Write(platform::ToTextMode(text));
+    out.Write(StoredLines(text));
     for (const TRecord& record : records) {
         text = platform::FormatDouble(record.date, decimalSeparator) + kFieldEnd +
                std::to_string(record.clock) + kFieldEnd + std::to_string(record.place) + kFieldEnd +
                std::to_string(record.position) + kFieldEnd + (record.lucid ? "1" : "0") +
                kFieldEnd + std::to_string(record.clarity) + kFieldEnd + record.text + kItemEnd;
-        out.Write(platform::ToTextMode(text));
+        out.Write(StoredLines(text));
     }
     out.Commit();
 }

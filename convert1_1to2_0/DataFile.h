@@ -41,8 +41,9 @@ void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t
                   std::vector<std::string>* places, std::vector<std::string>* positions,
                   std::vector<TRecord>* records, char* decimalSeparator = nullptr);
 
-// Writes a plain data file in text mode (every LF stored as CR LF), through a
-// temporary file, so the file is never seen half written. Dates are written
+// Writes a plain data file in text mode (every line break, given as LF or as
+// CR LF, stored as CR LF), through a temporary file, so the file is never
+// seen half written. Dates are written
 // with `decimalSeparator`, or the user's (platform::DecimalSeparator()) when
 // it is 0. Throws platform::Error.
 void WriteDataFile(const std::string& path, const std::vector<std::string>& places,

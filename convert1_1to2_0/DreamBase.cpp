@@ -351,16 +351,10 @@ void TDreamBase::Load() {
 }
 
 void TDreamBase::Save() {
-    // Line breaks are kept as LF in memory; text mode stores them as CR LF.
-    // Names are treated alike, or each run would add a CR to a line break.
-    for (TRecord& record : records)
-        record.text = platform::FromTextMode(record.text);
-    for (std::string& place : places)
-        place = platform::FromTextMode(place);
-    for (std::string& position : positions)
-        position = platform::FromTextMode(position);
-    // The dates go back with the separator they were found with, so an
-    // unchanged journal comes back byte for byte under any locale.
+    // The journal stays as it was read: the document may be read back and
+    // compared with it while it is written. The dates go back with the
+    // separator they were found with, so an unchanged journal comes back
+    // byte for byte under any locale.
     WriteDataFile(DATA_F_NAME, places, positions, records, decimalSeparator_);
 }
 

@@ -63,7 +63,8 @@ std::string ConversionSummary(const ConversionReport& report) {
     std::string line =
         "Converted " + Count(report.dreams, "dream") + " (" + std::to_string(report.lucidDreams) +
         " lucid), " + Count(report.places, "place") + " and " +
-        Count(report.positions, "position") + " into \"" + report.documentPath + "\".";
+        Count(report.positions, "position") + " into " + platform::Quoted(report.documentPath) +
+        (report.verified ? ", read back and verified." : ".");
     if (!report.setAsidePath.empty())
         line += " The earlier document is kept as \"" + report.setAsidePath + "\".";
     return line;

@@ -103,7 +103,7 @@ TEST(ConversionTest, SampleJournalConvertsEveryListAndField) {
     EXPECT_EQ(0, run.exitStatus);
     EXPECT_EQ("Done", run.out);
     EXPECT_EQ("Converted 4 dreams (2 lucid), 3 places and 2 positions into \"" +
-                  dir.File("data.xml") + "\".\n",
+                  dir.File("data.xml") + "\", read back and verified.\n",
               run.err);
 
     Document doc = ReadDocument(dir.path());

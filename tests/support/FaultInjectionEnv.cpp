@@ -147,6 +147,8 @@ Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string&
     Status status = Begin("rename", from + " -> " + to, true) ? Injected("rename", from)
                                                               : base_.RenameFile(from, to);
     End();
+    if (status.ok() && afterRename_)
+        afterRename_(to);
     return status;
 }
 

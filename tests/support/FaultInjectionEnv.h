@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ class FaultInjectionEnv : public Env {
         code_ = code;
     }
     void CrashAfter(uint64_t n) { crashAfter_ = n; }
+    // Called after each rename that replaces or creates `to`, as another
+    // program could act on the file the moment it is in place.
+    void AfterRename(std::function<void(const std::string& to)> action) {
+        afterRename_ = std::move(action);
+    }
     // Every operation that would change the file system fails, as on a
     // read-only folder (which the super-user cannot otherwise be shown).
     void MakeReadOnly() { readOnly_ = true; }
@@ -65,6 +71,7 @@ class FaultInjectionEnv : public Env {
     uint64_t crashAfter_ = 0;
     bool readOnly_ = false;
     std::vector<std::string> log_;
+    std::function<void(const std::string& to)> afterRename_;
 };
 
 }  // namespace platform
