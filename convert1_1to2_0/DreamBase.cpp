@@ -117,12 +117,12 @@ Status TDreamBase::OpenJournal() {
                     backup));
         }
         ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
-        // The copy is new, so private; an enciphered one may be as readable
-        // as the journal itself, and is put back with the journal's rights.
+        // The copy is the journal as found, its ownership and permissions
+        // too, from the moment it has its name: a run stopped short leaves
+        // them there for the next run to give back. (A plain journal's copy
+        // is no more readable than the journal itself was.)
         Enter(State::kCopied);
-        ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_));
-        if (!IsPlainFile(DATA_F_NAME))
-            ThrowIfFailed(env.SetOwnership(workingCopy_, ownership_));
+        ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_, &ownership_));
         if (!GainAccess(spellings))
             return WrongPassword();
         Load();

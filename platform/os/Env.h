@@ -86,6 +86,8 @@ class Env {
     // What stands at `path`. Failing to find out is an error, never "missing":
     // taking an unreadable journal for an absent one would overwrite it.
     virtual Status GetFileKind(const std::string& path, FileKind* kind) = 0;
+    // The size in bytes of the file at `path` (the link itself for a link).
+    virtual Status GetFileSize(const std::string& path, uint64_t* size) = 0;
     // Where a link points, as stored in it.
     virtual Status ReadLink(const std::string& path, std::string* target) = 0;
     virtual Status CreateDir(const std::string& path) = 0;
@@ -142,8 +144,10 @@ Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::strin
 // is replaced passes its ownership and permissions on; a new one is private.
 Status WriteFileAtomically(Env& env, const std::string& path, const std::string& contents);
 // Copies `from` to `to` the same way: through a temporary file, flushed,
-// then renamed over `to`, which keeps its ownership when it was there.
-Status CopyWholeFile(Env& env, const std::string& from, const std::string& to);
+// then renamed over `to`, which keeps its ownership when it was there. Given
+// `ownership`, the copy has that instead, before it takes the name `to`.
+Status CopyWholeFile(Env& env, const std::string& from, const std::string& to,
+                     const FileOwnership* ownership = nullptr);
 // Gives the file at `temp`, about to replace `target`, the ownership and
 // permissions of `target` (when `target` exists).
 Status TakeOwnershipOf(Env& env, const std::string& temp, const std::string& target);

@@ -22,7 +22,8 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
 
 struct Invocation {
     std::vector<std::string> args;
-    std::string password;  // the journal's; "/": "data" is a folder; "_": so is "_data"
+    // The journal's; "/": "data" is a folder; "_": so is "_data"; "-": no journal at all.
+    std::string password;
     int exitStatus;
     std::string out;     // standard output; for --help, how it begins
     std::string errHas;  // empty: nothing on standard error
@@ -37,6 +38,10 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
     const std::string done = "Converted 4 dreams (2 lucid), 3 places and 2 positions into";
     const std::vector<Invocation> cases = {
         {{"--help"}, "pw", 0, usage, ""},
+        // Help, not a new journal with the password "-h".
+        {{"-h"}, "-", 0, usage, ""},
+        // A new journal, its password spelled as the journal's Windows spells it.
+        {{"пароль"}, "-", 0, "Done", "Note: no journal (no data file \"data\") was found in"},
         {{"--version"}, "pw", 0, "convert1_1to2_0 " JC_VERSION "\n", ""},
         {{"my", "password"}, "my password", 1, "", "quote a password that contains blanks\nUsage"},
         {{"--codepage=1259", "pw"}, "pw", 1, "", "the supported code pages are 874, 1250, 1251,"},
@@ -59,7 +64,7 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         WriteFile(dir.File("data"), ReadFile(DataFile("cipher/journals/sample/plain/data")));
         WriteFile(dir.File("data.xml"), "an earlier document");
         ASSERT_TRUE(EncryptFile(dir.File("data"), c.password == "_" ? "pw" : c.password));
-        if (c.password == "/")
+        if (c.password == "/" || c.password == "-")
             fs::remove(dir.File("data"));
         if (c.password == "/" || c.password == "_")
             fs::create_directory(dir.File(c.password == "/" ? "data" : "_data"));
@@ -74,6 +79,10 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         EXPECT_NE(std::string::npos, run.err.find(c.errHas)) << run.err;
         if (c.out != "Done" && c.exitStatus != 3) {
             EXPECT_EQ(before, Snapshot(dir.path())) << "the folder was changed";
+        } else if (c.exitStatus == 0 && c.password == "-") {
+            EXPECT_EQ("0\x02PLACE\x03POSITION\x03RECORD\x03",
+                      Decipher(dir.File("data"), "\xef\xe0\xf0\xee\xeb\xfc"));  // Windows-1251
+            EXPECT_EQ("an earlier document", ReadFile(dir.File("data.xml.bak")));
         } else if (c.exitStatus == 0) {
             EXPECT_EQ(ReadFile(DataFile("cipher/journals/sample/plain/data")),
                       Decipher(dir.File("data"), c.password));

@@ -3,13 +3,19 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstring>
 
+#include "platform/os/Interrupt.h"
+
 namespace platform {
 namespace {
+
+// How soon a wait at the terminal sees a signal that came just before it.
+constexpr int kInterruptLookMilliseconds = 100;
 
 // The terminal the password is read from: the controlling terminal, or
 // standard input when that is a terminal and there is no controlling one
@@ -82,6 +88,12 @@ Status TerminalError(const char* what, int err) {
                         err, std::strerror(err));
 }
 
+// A signal ended the wait for the password: whoever caught it decides what
+// happens next.
+Status ReadInterrupted() {
+    return Status::Make(StatusCode::kInterrupted, "interrupted while reading the password");
+}
+
 // write(2) alone: safe in a signal handler too.
 bool WriteAll(int fd, std::string_view text) {
     size_t done = 0;
@@ -133,14 +145,21 @@ Status ReadHiddenLine(const std::string& prompt, std::string* line) {
         return TerminalError("cannot write to", errno);
     Status status;
     for (;;) {
+        // A signal that arrives just before a read begins does not end it:
+        // the read waits in short steps, with a look at what arrived before
+        // each.
+        if (PendingInterrupt() != 0) {
+            status = ReadInterrupted();
+            break;
+        }
+        pollfd ready{terminal.fd(), POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kInterruptLookMilliseconds);
+        if (polled == 0)
+            continue;
         char c;
-        const ssize_t n = ::read(terminal.fd(), &c, 1);
+        const ssize_t n = polled < 0 ? -1 : ::read(terminal.fd(), &c, 1);
         if (n < 0) {
-            // An interrupt ends the wait: whoever caught the signal decides
-            // what happens next.
-            status = errno == EINTR ? Status::Make(StatusCode::kInterrupted,
-                                                   "interrupted while reading the password")
-                                    : TerminalError("cannot read from", errno);
+            status = errno == EINTR ? ReadInterrupted() : TerminalError("cannot read from", errno);
             break;
         }
         if (n == 0) {
