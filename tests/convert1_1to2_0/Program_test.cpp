@@ -289,7 +289,8 @@ TEST(ConversionTest, ADocumentLeftWaitingAndOneWrittenSinceAreBothKept) {
                   dir.File("data.xml") + "\", and what stood there is kept as \"" +
                   dir.File("data.xml.bak") +
                   "\"\nConverted 4 dreams (2 lucid), 3 places and 2 positions into \"" +
-                  dir.File("data.xml") + "\". The earlier document is kept as \"" +
+                  dir.File("data.xml") +
+                  "\", read back and verified. The earlier document is kept as \"" +
                   dir.File("data.xml.1.bak") + "\".\n",
               run.err);
     EXPECT_EQ("B: what the newer release wrote since", ReadFile(dir.File("data.xml.bak")));
