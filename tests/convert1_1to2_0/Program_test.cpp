@@ -283,19 +283,27 @@ TEST(MendedFaultTest, JournalWhoseCipherTextFillsWholeChunksOpens) {
               Decipher(dir.File("data"), "edge"));
 }
 
+// The message names the backups that are there, the newest first.
 TEST(MendedFaultTest, EmptyDataFileIsReportedAndNothingIsTouched) {
-    TempDir dir;
-    WriteFile(dir.File("data"), "");
-    WriteFile(dir.File("_data"), "good backup");
-    const auto before = Snapshot(dir.path());
-    ProcessResult run = RunConverter(dir.path(), {"pw"});
-    EXPECT_NE(0, run.exitStatus);
-    EXPECT_EQ("", run.out);
-    EXPECT_EQ("Error: data file \"" + dir.File("data") +
-                  "\" is empty; the backups \"_data\" and \"__data\" may hold the journal\n"
-                  "The journal was not converted.\n",
-              run.err);
-    EXPECT_EQ(before, Snapshot(dir.path()));
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{"_data", "__data"}, "; the backups \"_data\" and \"__data\" may hold the journal"},
+        {{"__data"}, "; the backup \"__data\" may hold the journal"},
+        {{}, ", and there is no backup of it"},
+    };
+    for (const auto& [backups, said] : cases) {
+        TempDir dir;
+        WriteFile(dir.File("data"), "");
+        for (const char* backup : backups)
+            WriteFile(dir.File(backup), "good backup");
+        const auto before = Snapshot(dir.path());
+        ProcessResult run = RunConverter(dir.path(), {"pw"});
+        EXPECT_NE(0, run.exitStatus);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ("Error: data file \"" + dir.File("data") + "\" is empty" + said +
+                      "\nThe journal was not converted.\n",
+                  run.err);
+        EXPECT_EQ(before, Snapshot(dir.path()));
+    }
 }
 
 TEST(MendedFaultTest, StatedCountMayDifferFromTheRecordsRead) {
