@@ -4,9 +4,10 @@
 # BUILD_DIR is the one scripts/build-windows.sh filled (default: build-windows/).
 # Wine keeps its own Windows folder in BUILD_DIR/wine (see windows/wine-env.sh).
 #
-# Then the program on a console, as a user has it: Ctrl-C while it works
-# puts the journal back as it was. `script` gives Wine a terminal, which Wine
-# makes the program's console.
+# Then the program on a console, as a user has it: the password is asked for
+# unseen, a warning shows a Cyrillic folder's name and the system's Russian
+# words as they are, and Ctrl-C while it works puts the journal back as it
+# was. `script` gives Wine a terminal, which Wine makes the program's console.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -74,6 +75,32 @@ prompt_check() {
     report "the password asked for on the console of a double-clicked .exe" "$dir"
 }
 
+# A settings file that cannot be read (a folder named "ini") is a warning and
+# the run goes on. On the console the warning shows the folder's Cyrillic
+# name and the system's reason, in Russian, as they are.
+warning_check() {
+    local dir=$build/warning-журнал failed=0 text
+    rm -rf "$dir" "$dir.out"
+    mkdir -p "$dir/ini"
+    cp "$root/tests/data/cipher/journals/sample/plain/data" "$dir/data"
+    chmod u+w "$dir/data"
+    on_console "$dir" "" < <(
+        wait_for "$dir.out" "Done"
+        printf '\r'
+        sleep 2
+    )
+    # The console breaks long lines: read what it showed as one line.
+    text=$(shown "$dir.out" | tr -d '\r\n')
+    [[ $status == 0 ]] || { echo "exit status $status, not 0" && failed=1; }
+    [[ -f $dir/data.xml ]] || { echo "no data.xml" && failed=1; }
+    grep -q 'Warning: cannot open ".*\\warning-журнал\\ini": ' <<<"$text" ||
+        { echo "no warning, or the folder's name is garbled" && failed=1; }
+    # Russian words alone: text garbled on its way shows other signs among them.
+    in_windows_locale grep -q '\\ini": [А-Яа-яЁё ]\+; the legacy settings' <<<"$text" ||
+        { echo "the system's reason is garbled or not in Russian" && failed=1; }
+    report "a warning on the console names a Cyrillic folder and the system's reason as they are" "$dir"
+}
+
 # Ctrl-C while the run has the journal deciphered in its working copy puts
 # the journal back as it was found.
 interrupt_check() {
@@ -120,5 +147,6 @@ report() {
 
 console=0
 prompt_check || console=1
+warning_check || console=1
 interrupt_check || console=1
 ((tests == 0 && console == 0))

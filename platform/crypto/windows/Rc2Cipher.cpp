@@ -5,9 +5,11 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/crypto/Rc2Cipher.h"
+#include "platform/os/windows/UniqueHandle.h"
 #include "platform/os/windows/WindowsText.h"
 
 namespace platform {
@@ -19,27 +21,45 @@ const char kUnavailable[] = "the RC2 cipher is not available: ";
 constexpr size_t kShortestKey = 6;
 constexpr size_t kLongestKey = 16;
 
-// The service's words for the last failure of the call named `what`.
-Status CallFailed(const std::string& what) {
-    const DWORD code = GetLastError();
-    return Status::Error(what + " failed (" + WindowsErrorText(code) + ")");
+// The kind of a failure of the service: one that says the provider lacks
+// what is asked of it is "not supported"; anything else (no memory, a
+// provider that fails) is an error of the system. Neither is ever a wrong key.
+StatusCode KindOfServiceError(DWORD code) {
+    switch (code) {
+        case static_cast<DWORD>(NTE_BAD_ALGID):
+        case static_cast<DWORD>(NTE_BAD_PROV_TYPE):
+        case static_cast<DWORD>(NTE_PROV_TYPE_NOT_DEF):
+        case static_cast<DWORD>(NTE_PROV_TYPE_ENTRY_BAD):
+        case static_cast<DWORD>(NTE_PROV_DLL_NOT_FOUND):
+        case static_cast<DWORD>(NTE_PROVIDER_DLL_FAIL):
+        case static_cast<DWORD>(NTE_KEYSET_NOT_DEF):
+        case static_cast<DWORD>(NTE_NOT_SUPPORTED):
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_CALL_NOT_IMPLEMENTED:
+            return StatusCode::kNotSupported;
+        default:
+            return StatusCode::kIoError;
+    }
 }
 
-class HashHandle {
-  public:
-    HashHandle() = default;
-    ~HashHandle() {
-        if (handle_ != 0)
-            CryptDestroyHash(handle_);
-    }
-    HashHandle(const HashHandle&) = delete;
-    HashHandle& operator=(const HashHandle&) = delete;
-    HCRYPTHASH* out() { return &handle_; }
-    HCRYPTHASH get() const { return handle_; }
+// "<what> failed (<the service's words>)" for the failure `code` of the call
+// named `what`, of the kind `kind`.
+Status ServiceFailed(StatusCode kind, const std::string& what, DWORD code) {
+    const std::string text = WindowsErrorText(code);
+    return Status::Make(kind, what + " failed (" + text + ")", std::string(),
+                        static_cast<long>(code), text);
+}
 
-  private:
-    HCRYPTHASH handle_ = 0;
-};
+// The same for the last failure, of the kind its code stands for.
+Status CallFailed(const std::string& what) {
+    const DWORD code = GetLastError();
+    return ServiceFailed(KindOfServiceError(code), what, code);
+}
+
+Status WrongKey() {
+    return Status::Make(StatusCode::kWrongKey,
+                        "the data is not a whole RC2 stream with valid padding");
+}
 
 // What a key blob of the PLAINTEXTKEYBLOB kind holds: the raw key bytes,
 // taken as they are (deriving a key from a hash cannot express every scheme).
@@ -52,11 +72,7 @@ struct PlainKeyBlob {
 }  // namespace
 
 struct CryptoLibrary::Handles {
-    HCRYPTPROV provider = 0;
-    ~Handles() {
-        if (provider != 0)
-            CryptReleaseContext(provider, 0);
-    }
+    CryptProvider provider;
 };
 
 // The enhanced provider offers RC2 keys of up to 128 bits; a verify-only
@@ -64,10 +80,13 @@ struct CryptoLibrary::Handles {
 // profile. `modulesDirectory` means nothing here: the service is part of
 // the system.
 CryptoLibrary::CryptoLibrary(const std::string& /*modulesDirectory*/) : handles_(new Handles) {
-    if (!CryptAcquireContextW(&handles_->provider, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL,
+    if (!CryptAcquireContextW(handles_->provider.out(), nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL,
                               CRYPT_VERIFYCONTEXT)) {
-        handles_->provider = 0;
-        status_ = Status::Error(kUnavailable + CallFailed("CryptAcquireContext").message());
+        const DWORD code = GetLastError();
+        handles_->provider.release();  // nothing was acquired
+        // Without its provider the service offers nothing the program needs.
+        status_ = ServiceFailed(StatusCode::kNotSupported,
+                                kUnavailable + std::string("CryptAcquireContext"), code);
     }
 }
 
@@ -81,8 +100,8 @@ CryptoLibrary& CryptoLibrary::Instance() {
 Status Md5(CryptoLibrary& library, std::string_view data, Md5Digest* digest) {
     if (!library.status().ok())
         return library.status();
-    HashHandle hash;
-    if (!CryptCreateHash(library.handles_->provider, CALG_MD5, 0, 0, hash.out()))
+    CryptHash hash;
+    if (!CryptCreateHash(library.handles_->provider.get(), CALG_MD5, 0, 0, hash.out()))
         return CallFailed("cannot compute MD5: CryptCreateHash");
     const BYTE* p = reinterpret_cast<const BYTE*>(data.data());
     size_t left = data.size();
@@ -107,13 +126,9 @@ Status Md5(CryptoLibrary& library, std::string_view data, Md5Digest* digest) {
 // padding, and a final call with no data at all is refused here rather than
 // made (some versions of the service fail badly on it).
 struct Rc2Cbc::Context {
-    HCRYPTKEY key = 0;
+    CryptKey key;
     CipherDirection direction = CipherDirection::kEncipher;
     std::vector<BYTE> pending;
-    ~Context() {
-        if (key != 0)
-            CryptDestroyKey(key);
-    }
 };
 
 Rc2Cbc::Rc2Cbc(std::unique_ptr<Context> context) : context_(std::move(context)) {}
@@ -126,15 +141,18 @@ Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiv
         return library.status();
     if (key.empty() || key.size() > 128 || effectiveBits < 1 || effectiveBits > 1024 ||
         iv.size() != kBlockSize) {
-        return Status::Error("cannot set up RC2: key, effective bits or IV out of range");
+        return Status::Make(StatusCode::kNotSupported,
+                            "cannot set up RC2: key, effective bits or IV out of range");
     }
     // The service takes RC2 keys of 40 to 128 bits, and gives a key of 40
     // bits 11 zero bytes of salt (whatever the flags say), which would make
     // it another key than the one asked for.
     if (key.size() < kShortestKey || key.size() > kLongestKey) {
-        return Status::Error("cannot set up RC2: the Windows cryptographic service takes keys of " +
-                             std::to_string(kShortestKey) + " to " + std::to_string(kLongestKey) +
-                             " bytes only, not " + std::to_string(key.size()));
+        return Status::Make(StatusCode::kNotSupported,
+                            "cannot set up RC2: the Windows cryptographic service takes keys of " +
+                                std::to_string(kShortestKey) + " to " +
+                                std::to_string(kLongestKey) + " bytes only, not " +
+                                std::to_string(key.size()));
     }
     PlainKeyBlob blob{};
     blob.header.bType = PLAINTEXTKEYBLOB;
@@ -146,12 +164,14 @@ Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiv
     context->direction = direction;
     const DWORD blobSize = static_cast<DWORD>(offsetof(PlainKeyBlob, key) + key.size());
     const BOOL imported =
-        CryptImportKey(library.handles_->provider, reinterpret_cast<const BYTE*>(&blob), blobSize,
-                       0, 0, &context->key);
+        CryptImportKey(library.handles_->provider.get(), reinterpret_cast<const BYTE*>(&blob),
+                       blobSize, 0, 0, context->key.out());
+    const DWORD importError = GetLastError();
     SecureZeroMemory(&blob, sizeof blob);
     if (!imported) {
-        context->key = 0;
-        return CallFailed("cannot set up RC2: CryptImportKey");
+        context->key.release();  // nothing was imported
+        return ServiceFailed(KindOfServiceError(importError), "cannot set up RC2: CryptImportKey",
+                             importError);
     }
     // The key schedule is made again with the effective length; CBC and
     // PKCS#5 padding are the service's defaults for a block cipher, and are
@@ -159,11 +179,12 @@ Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiv
     DWORD bits = static_cast<DWORD>(effectiveBits);
     DWORD mode = CRYPT_MODE_CBC;
     DWORD padding = PKCS5_PADDING;
-    if (!CryptSetKeyParam(context->key, KP_EFFECTIVE_KEYLEN, reinterpret_cast<BYTE*>(&bits), 0))
+    if (!CryptSetKeyParam(context->key.get(), KP_EFFECTIVE_KEYLEN, reinterpret_cast<BYTE*>(&bits),
+                          0))
         return CallFailed("cannot set up RC2: setting the effective key length");
-    if (!CryptSetKeyParam(context->key, KP_MODE, reinterpret_cast<BYTE*>(&mode), 0) ||
-        !CryptSetKeyParam(context->key, KP_PADDING, reinterpret_cast<BYTE*>(&padding), 0) ||
-        !CryptSetKeyParam(context->key, KP_IV,
+    if (!CryptSetKeyParam(context->key.get(), KP_MODE, reinterpret_cast<BYTE*>(&mode), 0) ||
+        !CryptSetKeyParam(context->key.get(), KP_PADDING, reinterpret_cast<BYTE*>(&padding), 0) ||
+        !CryptSetKeyParam(context->key.get(), KP_IV,
                           reinterpret_cast<BYTE*>(const_cast<char*>(iv.data())), 0)) {
         return CallFailed("cannot set up RC2: CryptSetKeyParam");
     }
@@ -174,7 +195,7 @@ Status Rc2Cbc::Create(CryptoLibrary& library, std::string_view key, int effectiv
 Status Rc2Cbc::Update(const void* in, size_t n, void* out, size_t* written) {
     *written = 0;
     if (n > static_cast<size_t>(INT_MAX) - kBlockSize)
-        return Status::Error("RC2: too many bytes in one step");
+        return Status::Make(StatusCode::kNotSupported, "RC2: too many bytes in one step");
     Context& c = *context_;
     const size_t total = c.pending.size() + n;
     // Whole blocks only; when deciphering, at least one byte stays behind,
@@ -192,8 +213,8 @@ Status Rc2Cbc::Update(const void* in, size_t n, void* out, size_t* written) {
         DWORD length = static_cast<DWORD>(now);
         const BOOL done =
             c.direction == CipherDirection::kEncipher
-                ? CryptEncrypt(c.key, 0, FALSE, 0, o, &length, static_cast<DWORD>(now))
-                : CryptDecrypt(c.key, 0, FALSE, 0, o, &length);
+                ? CryptEncrypt(c.key.get(), 0, FALSE, 0, o, &length, static_cast<DWORD>(now))
+                : CryptDecrypt(c.key.get(), 0, FALSE, 0, o, &length);
         if (!done)
             return CallFailed("RC2");
         *written = length;
@@ -213,20 +234,31 @@ Status Rc2Cbc::Final(void* out, size_t* written) {
         DWORD length = static_cast<DWORD>(c.pending.size());
         std::memcpy(block, c.pending.data(), c.pending.size());
         c.pending.clear();
-        if (!CryptEncrypt(c.key, 0, TRUE, 0, block, &length, sizeof block) || length > kBlockSize)
+        if (!CryptEncrypt(c.key.get(), 0, TRUE, 0, block, &length, sizeof block))
             return CallFailed("RC2");
+        if (length > kBlockSize)
+            return Status::Make(StatusCode::kIoError, "RC2 failed (the final block is too long)");
         std::memcpy(o, block, length);
         *written = length;
         return Status::OK();
     }
+    // Only the end of the stream tells a wrong key: a stream that is not
+    // whole blocks, or a last block whose padding is not valid
+    // (NTE_BAD_DATA). Any other failure is the service's own.
     const bool wholeBlock = c.pending.size() == kBlockSize;
     BYTE block[kBlockSize];
     DWORD length = static_cast<DWORD>(c.pending.size());
     if (wholeBlock)
         std::memcpy(block, c.pending.data(), kBlockSize);
     c.pending.clear();
-    if (!wholeBlock || !CryptDecrypt(c.key, 0, TRUE, 0, block, &length))
-        return Status::Error("the data is not a whole RC2 stream with valid padding");
+    if (!wholeBlock)
+        return WrongKey();
+    if (!CryptDecrypt(c.key.get(), 0, TRUE, 0, block, &length)) {
+        const DWORD code = GetLastError();
+        if (code == static_cast<DWORD>(NTE_BAD_DATA))
+            return WrongKey();
+        return ServiceFailed(KindOfServiceError(code), "RC2", code);
+    }
     std::memcpy(o, block, length);
     *written = length;
     return Status::OK();

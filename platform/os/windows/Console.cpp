@@ -1,44 +1,29 @@
-// The Windows console: the wide command line, reading a password without
-// echo, and whether the console window is the program's own.
+// The Windows console: standard output and error, the wide command line,
+// reading a password without echo, and whether the console window is the
+// program's own.
+//
+// This is the one place that writes to standard output and error. A console
+// is given characters (UTF-16, through WriteConsoleW), so file names and the
+// system's messages show as they are whatever the console's code page; a file
+// or a pipe is given the UTF-8 bytes as they are, each line end written as
+// CR LF, as the C runtime's text mode (and the older release) writes them.
+// Neither way allocates: the same code serves a last word from anywhere.
 #include <windows.h>
 // after windows.h, which it needs
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstring>
 
 #include "platform/os/Console.h"
 #include "platform/os/Interrupt.h"
 #include "platform/os/windows/ConsoleWake.h"
+#include "platform/os/windows/UniqueHandle.h"
 #include "platform/os/windows/WindowsText.h"
+#include "platform/text/Utf16.h"
 
 namespace platform {
 namespace {
-
-class LocalMemory {
-  public:
-    explicit LocalMemory(void* memory) : memory_(memory) {}
-    ~LocalMemory() { LocalFree(memory_); }
-    LocalMemory(const LocalMemory&) = delete;
-    LocalMemory& operator=(const LocalMemory&) = delete;
-
-  private:
-    void* memory_;
-};
-
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 // Puts a console's input mode back as it was found.
 class ConsoleModeRestorer {
@@ -55,12 +40,99 @@ class ConsoleModeRestorer {
 
 std::atomic<HANDLE> readInProgress{nullptr};
 
-void WriteToConsole(HANDLE console, const std::wstring& text) {
-    DWORD written = 0;
-    WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+// Texts go out in pieces of this many characters, through buffers on the stack.
+constexpr size_t kPiece = 512;
+
+bool WriteConsolePiece(HANDLE console, const wchar_t* text, size_t n) {
+    while (n > 0) {
+        DWORD written = 0;
+        if (!WriteConsoleW(console, text, static_cast<DWORD>(n), &written, nullptr) || written == 0)
+            return false;
+        text += written;
+        n -= written;
+    }
+    return true;
+}
+
+// `utf8` as characters, a malformed sequence as U+FFFD (see Utf16.h).
+bool WriteConsoleText(HANDLE console, std::string_view utf8) {
+    wchar_t piece[kPiece];
+    size_t used = 0;
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        if (used + 2 > kPiece) {  // room for CR LF or a surrogate pair
+            if (!WriteConsolePiece(console, piece, used))
+                return false;
+            used = 0;
+        }
+        const char32_t code = DecodeUtf8(utf8, &pos);
+        if (code == U'\n') {
+            piece[used++] = L'\r';
+            piece[used++] = L'\n';
+        } else if (code >= 0x10000) {
+            piece[used++] = static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+            piece[used++] = static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            piece[used++] = static_cast<wchar_t>(code);
+        }
+    }
+    return WriteConsolePiece(console, piece, used);
+}
+
+bool WriteFilePiece(HANDLE file, const char* bytes, size_t n) {
+    while (n > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, static_cast<DWORD>(n), &written, nullptr) || written == 0)
+            return false;
+        bytes += written;
+        n -= written;
+    }
+    return true;
+}
+
+// The bytes as they are, each LF written as CR LF.
+bool WriteFileText(HANDLE file, std::string_view text) {
+    char piece[kPiece];
+    size_t used = 0;
+    for (const char c : text) {
+        if (used + 2 > kPiece) {
+            if (!WriteFilePiece(file, piece, used))
+                return false;
+            used = 0;
+        }
+        if (c == '\n')
+            piece[used++] = '\r';
+        piece[used++] = c;
+    }
+    return WriteFilePiece(file, piece, used);
+}
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+
+// Standard output or error (`which`) as the rest of this file describes.
+bool WriteStandard(DWORD which, std::string_view utf8) {
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return false;
+    return IsConsole(handle) ? WriteConsoleText(handle, utf8) : WriteFileText(handle, utf8);
 }
 
 }  // namespace
+
+bool WriteToStandardOutput(std::string_view utf8) {
+    return WriteStandard(STD_OUTPUT_HANDLE, utf8);
+}
+
+bool WriteToStandardError(std::string_view utf8) {
+    return WriteStandard(STD_ERROR_HANDLE, utf8);
+}
+
+void WriteToStandardErrorRaw(const char* text) {
+    WriteStandard(STD_ERROR_HANDLE, std::string_view(text, std::strlen(text)));
+}
 
 WakeableConsoleRead::WakeableConsoleRead(HANDLE input) {
     readInProgress.store(input);
@@ -97,7 +169,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
             arguments.push_back(argv[i]);
         return arguments;
     }
-    LocalMemory release(wide);
+    const LocalMemory release(wide);
     for (int i = 1; i < count; ++i)
         arguments.push_back(Narrow(wide[i]));
     return arguments;
@@ -120,14 +192,14 @@ Status ReadConsoleLine(HANDLE input, std::wstring* text) {
         const DWORD error = GetLastError();
         // Ctrl-C ends the wait, with or without a failure of the read.
         if (PendingInterrupt() != 0)
-            return Status::Error("interrupted while reading the password");
+            return Status::Make(StatusCode::kInterrupted, "interrupted while reading the password");
         if (!read)
             return WindowsError("cannot read from", "the console", error);
         text->append(buffer, got);
         const size_t end = text->find(L'\n');
         // Ctrl-Z at the start of the line is the console's end of input.
         if (got == 0 || (!text->empty() && (*text)[0] == 0x1A))
-            return Status::Error("end of input before the password");
+            return Status::Make(StatusCode::kIoError, "end of input before the password");
         if (end != std::wstring::npos) {
             text->resize(end > 0 && (*text)[end - 1] == L'\r' ? end - 1 : end);
             return Status::OK();
@@ -142,10 +214,10 @@ Status ReadHiddenLine(const std::string& prompt, std::string* line) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (!GetConsoleMode(input, &mode))
-        return Status::Error("no console to ask on");
+        return Status::Make(StatusCode::kNotSupported, "no console to ask on");
     // The prompt goes to the console even when standard output is redirected.
-    Handle output(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr));
+    const KernelHandle output(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                          FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     std::wstring text;
     Status status;
     {
@@ -158,13 +230,13 @@ Status ReadHiddenLine(const std::string& prompt, std::string* line) {
         // Whatever was typed before the prompt appeared was typed in the
         // open: it is not taken as the password.
         FlushConsoleInputBuffer(input);
-        if (output.get() != INVALID_HANDLE_VALUE)
-            WriteToConsole(output.get(), Widen(prompt));
+        if (output.valid())
+            WriteConsoleText(output.get(), prompt);
         status = ReadConsoleLine(input, &text);
     }
     // The Enter the user typed was not echoed: end the prompt's line.
-    if (output.get() != INVALID_HANDLE_VALUE)
-        WriteToConsole(output.get(), L"\r\n");
+    if (output.valid())
+        WriteConsoleText(output.get(), "\n");
     if (status.ok())
         *line = Narrow(text);
     SecureZeroMemory(&text[0], text.size() * sizeof(wchar_t));

@@ -8,88 +8,23 @@
 #include <winioctl.h>
 
 #include <cstring>
-#include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/os/Env.h"
+#include "platform/os/windows/UniqueHandle.h"
 #include "platform/os/windows/WindowsText.h"
 
 namespace platform {
 namespace {
-
-class Handle {
-  public:
-    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-    ~Handle() { Release(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    // Hands the handle over without closing it.
-    HANDLE Take() {
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return handle;
-    }
-    // Closes; false (with the error in GetLastError) when that fails.
-    bool Release() {
-        bool closed = true;
-        if (handle_ != INVALID_HANDLE_VALUE)
-            closed = CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-  private:
-    HANDLE handle_;
-};
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 // As elsewhere, a file may be read by others, renamed or deleted while it is
 // open; only its writer writes to it.
 constexpr DWORD kShareForReading = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kShareForWriting = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
-// The lock file: made by the run that holds the folder, shared with nobody,
-// and gone with the handle, which the system closes when the process ends.
-const char kLockName[] = "convert1_1to2_0.lock";
-
 Status LastError(const std::string& what, const std::string& path) {
     return WindowsError(what, path, GetLastError());
-}
-
-bool Exists(DWORD error) {
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
-std::string RandomCharacters(size_t n) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::random_device device;
-    std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
-    std::string text;
-    for (size_t i = 0; i < n; ++i)
-        text.push_back(kAlphabet[pick(device)]);
-    return text;
-}
-
-HANDLE CreateExclusively(const std::string& path) {
-    return CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, kShareForWriting, nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Symbolic links and junctions stand for another name; other reparse
@@ -98,8 +33,7 @@ HANDLE CreateExclusively(const std::string& path) {
 bool IsNameSurrogate(const std::string& path) {
     WIN32_FIND_DATAW found;
     FindHandle find(FindFirstFileW(WidePath(path).c_str(), &found));
-    return find.get() != INVALID_HANDLE_VALUE &&
-           (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+    return find.valid() && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
            IsReparseTagNameSurrogate(found.dwReserved0);
 }
 
@@ -115,9 +49,15 @@ struct LinkData {
     USHORT printLength;
 };
 
+Status NotALink(const std::string& path) {
+    return Status::Make(StatusCode::kIoError,
+                        "cannot read the link " + Quoted(path) + ": not a link", path);
+}
+
 class WindowsReadableFile : public ReadableFile {
   public:
-    WindowsReadableFile(std::string path, HANDLE file) : path_(std::move(path)), file_(file) {}
+    WindowsReadableFile(std::string path, KernelHandle file)
+        : path_(std::move(path)), file_(std::move(file)) {}
     Status Read(void* buffer, size_t n, size_t* got) override {
         *got = 0;
         const DWORD want = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
@@ -128,19 +68,20 @@ class WindowsReadableFile : public ReadableFile {
         return Status::OK();
     }
     Status Close() override {
-        if (!file_.Release())
+        if (!file_.reset())
             return LastError("cannot close", path_);
         return Status::OK();
     }
 
   private:
     std::string path_;
-    Handle file_;
+    KernelHandle file_;
 };
 
 class WindowsWritableFile : public WritableFile {
   public:
-    WindowsWritableFile(std::string path, HANDLE file) : path_(std::move(path)), file_(file) {}
+    WindowsWritableFile(std::string path, KernelHandle file)
+        : path_(std::move(path)), file_(std::move(file)) {}
     Status Write(const void* data, size_t n) override {
         const char* p = static_cast<const char*>(data);
         while (n > 0) {
@@ -159,60 +100,48 @@ class WindowsWritableFile : public WritableFile {
         return Status::OK();
     }
     Status Close() override {
-        if (!file_.Release())
+        if (!file_.reset())
             return LastError("cannot close", path_);
         return Status::OK();
     }
 
   private:
     std::string path_;
-    Handle file_;
+    KernelHandle file_;
 };
 
 class WindowsFolderLock : public FolderLock {
   public:
-    explicit WindowsFolderLock(HANDLE file) : file_(file) {}
+    explicit WindowsFolderLock(KernelHandle file) : file_(std::move(file)) {}
 
   private:
-    Handle file_;  // closing it lets the lock go and deletes the file
+    KernelHandle file_;  // closing it lets the lock go and deletes the file
 };
 
 class WindowsEnv : public Env {
   public:
     Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
         // A folder cannot be opened this way: that fails as "access denied".
-        Handle handle(CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShareForReading, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        KernelHandle handle(CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShareForReading,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                        nullptr));
         if (!handle.valid())
             return LastError("cannot open", path);
         if (GetFileType(handle.get()) != FILE_TYPE_DISK)
-            return Status::Error("cannot open \"" + path + "\": not a regular file");
-        file->reset(new WindowsReadableFile(path, handle.Take()));
+            return Status::Make(StatusCode::kExists,
+                                "cannot open " + Quoted(path) + ": not a regular file", path);
+        file->reset(new WindowsReadableFile(path, std::move(handle)));
         return Status::OK();
     }
 
+    // A name that is taken fails as ERROR_FILE_EXISTS: StatusCode::kExists.
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
-        HANDLE handle = CreateExclusively(path);
-        if (handle == INVALID_HANDLE_VALUE)
+        KernelHandle handle(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, kShareForWriting,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle.valid())
             return LastError("cannot create", path);
-        file->reset(new WindowsWritableFile(path, handle));
+        file->reset(new WindowsWritableFile(path, std::move(handle)));
         return Status::OK();
-    }
-
-    // (<windows.h> makes "near" a word of its own.)
-    Status CreateTemp(const std::string& beside, std::string* path,
-                      std::unique_ptr<WritableFile>* file) override {
-        for (int attempt = 0;; ++attempt) {
-            *path = beside + "." + RandomCharacters(kTempNameRandomLength) + ".tmp";
-            HANDLE handle = CreateExclusively(*path);
-            if (handle != INVALID_HANDLE_VALUE) {
-                file->reset(new WindowsWritableFile(*path, handle));
-                return Status::OK();
-            }
-            const DWORD error = GetLastError();
-            if (!Exists(error) || attempt == 100)
-                return WindowsError("cannot create a temporary file for", beside, error);
-        }
     }
 
     Status GetFileKind(const std::string& path, FileKind* kind) override {
@@ -237,7 +166,7 @@ class WindowsEnv : public Env {
     }
 
     Status ReadLink(const std::string& path, std::string* target) override {
-        Handle link(CreateFileW(
+        KernelHandle link(CreateFileW(
             WidePath(path).c_str(), FILE_READ_ATTRIBUTES, kShareForReading, nullptr, OPEN_EXISTING,
             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!link.valid())
@@ -249,19 +178,20 @@ class WindowsEnv : public Env {
             return LastError("cannot read the link", path);
         LinkData data;
         if (size < sizeof data)
-            return Status::Error("cannot read the link \"" + path + "\": not a link");
+            return NotALink(path);
         std::memcpy(&data, buffer.data(), sizeof data);
         // A symbolic link has a flags word before its names; a junction not.
         size_t names = sizeof data;
         if (data.tag == IO_REPARSE_TAG_SYMLINK)
             names += sizeof(ULONG);
         else if (data.tag != IO_REPARSE_TAG_MOUNT_POINT)
-            return Status::Error("cannot read the link \"" + path + "\": not a link");
+            return NotALink(path);
         const bool printed = data.printLength != 0;
         const size_t offset = names + (printed ? data.printOffset : data.substituteOffset);
         const size_t length = printed ? data.printLength : data.substituteLength;
         if (offset + length > size)
-            return Status::Error("cannot read the link \"" + path + "\": damaged");
+            return Status::Make(StatusCode::kCorrupt,
+                                "cannot read the link " + Quoted(path) + ": damaged", path);
         std::wstring text(length / sizeof(wchar_t), L'\0');
         std::memcpy(&text[0], buffer.data() + offset, text.size() * sizeof(wchar_t));
         *target = PathFromWide(text);
@@ -278,7 +208,7 @@ class WindowsEnv : public Env {
         names->clear();
         WIN32_FIND_DATAW found;
         FindHandle find(FindFirstFileW(WidePath(JoinPath(path, "*")).c_str(), &found));
-        if (find.get() == INVALID_HANDLE_VALUE)
+        if (!find.valid())
             return LastError("cannot list folder", path);
         do {
             const std::wstring name = found.cFileName;
@@ -294,17 +224,14 @@ class WindowsEnv : public Env {
     Status RenameFile(const std::string& from, const std::string& to) override {
         if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return LastError("cannot rename \"" + from + "\" to", to);
+            return LastError("cannot rename " + Quoted(from) + " to", to);
         return Status::OK();
     }
 
-    Status RenameNoReplace(const std::string& from, const std::string& to, bool* exists) override {
-        *exists = false;
-        if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
-            const DWORD error = GetLastError();
-            *exists = Exists(error);
-            return WindowsError("cannot rename \"" + from + "\" to", to, error);
-        }
+    // Another file or a folder at `to` fails as ERROR_ALREADY_EXISTS.
+    Status RenameNoReplace(const std::string& from, const std::string& to) override {
+        if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH))
+            return LastError("cannot rename " + Quoted(from) + " to", to);
         return Status::OK();
     }
 
@@ -332,9 +259,9 @@ class WindowsEnv : public Env {
     Status SyncDir(const std::string& path) override {
         // Where the system does not let a folder be flushed, the renames,
         // written through, are on disk already.
-        Handle folder(CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  kShareForReading, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        KernelHandle folder(CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        kShareForReading, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!folder.valid()) {
             const DWORD error = GetLastError();
             return error == ERROR_ACCESS_DENIED ? Status::OK()
@@ -349,25 +276,24 @@ class WindowsEnv : public Env {
         return Status::OK();
     }
 
-    Status LockDir(const std::string& path, std::unique_ptr<FolderLock>* lock,
-                   bool* busy) override {
-        *busy = false;
-        const std::string lockPath = JoinPath(path, kLockName);
-        HANDLE file =
-            CreateFileW(WidePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+    // The lock is a file made by the run that holds the folder, shared with
+    // nobody, and gone with the handle, which the system closes when the
+    // process ends.
+    Status LockDir(const std::string& path, const std::string& lockName,
+                   std::unique_ptr<FolderLock>* lock) override {
+        const std::string lockPath = JoinPath(path, lockName);
+        KernelHandle file(CreateFileW(WidePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (!file.valid()) {
             const DWORD error = GetLastError();
             // Open in another run, or deleted by one that is just ending.
-            if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) {
-                *busy = error == ERROR_SHARING_VIOLATION || LockFileIsThere(lockPath);
-                if (*busy)
-                    return Status::Error("another conversion is running in the folder \"" + path +
-                                         "\"");
-            }
+            if (error == ERROR_SHARING_VIOLATION ||
+                (error == ERROR_ACCESS_DENIED && LockFileIsThere(lockPath)))
+                return WindowsError(StatusCode::kBusy, "cannot lock folder", path, error);
             return WindowsError("cannot lock folder", path, error);
         }
-        lock->reset(new WindowsFolderLock(file));
+        lock->reset(new WindowsFolderLock(std::move(file)));
         return Status::OK();
     }
 

@@ -2,6 +2,8 @@
 
 #include "platform/os/windows/WindowsText.h"
 
+#include "platform/os/windows/UniqueHandle.h"
+
 #include "platform/text/PathText.h"
 #include "platform/text/Utf16.h"
 
@@ -64,14 +66,13 @@ std::string PathFromWide(const std::wstring& path) {
 }
 
 std::string WindowsErrorText(unsigned long code) {
-    wchar_t* buffer = nullptr;
-    DWORD n = FormatMessageW(
+    LocalMemory buffer;
+    const DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.out()), 0, nullptr);
     std::wstring text;
-    if (n != 0 && buffer != nullptr)
-        text.assign(buffer, n);
-    LocalFree(buffer);
+    if (n != 0 && buffer.valid())
+        text.assign(static_cast<const wchar_t*>(buffer.get()), n);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
                              text.back() == L'.')) {
         text.pop_back();
@@ -81,8 +82,42 @@ std::string WindowsErrorText(unsigned long code) {
     return Narrow(text);
 }
 
+StatusCode StatusCodeOfWindowsError(unsigned long code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return StatusCode::kNotFound;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_DIR_NOT_EMPTY:
+            return StatusCode::kExists;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return StatusCode::kBusy;
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_INVALID_FUNCTION:
+        case ERROR_CALL_NOT_IMPLEMENTED:
+            return StatusCode::kNotSupported;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return StatusCode::kPermission;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return StatusCode::kNoSpace;
+        default:
+            return StatusCode::kIoError;
+    }
+}
+
 Status WindowsError(const std::string& what, const std::string& path, unsigned long code) {
-    return Status::Error(what + " \"" + path + "\": " + WindowsErrorText(code));
+    return WindowsError(StatusCodeOfWindowsError(code), what, path, code);
+}
+
+Status WindowsError(StatusCode kind, const std::string& what, const std::string& path,
+                    unsigned long code) {
+    const std::string text = WindowsErrorText(code);
+    return Status::Make(kind, what + " " + Quoted(path) + ": " + text, path,
+                        static_cast<long>(code), text);
 }
 
 }  // namespace platform

@@ -28,7 +28,15 @@ std::string PathFromWide(const std::wstring& path);
 // the closing full stop, e.g. "Access is denied".
 std::string WindowsErrorText(unsigned long code);
 
-// "<what> \"<path>\": <the system's words for `code`>".
+// The kind of failure a Windows error code (GetLastError) stands for.
+StatusCode StatusCodeOfWindowsError(unsigned long code);
+
+// "<what> \"<path>\": <the system's words for `code`>", of the kind `code`
+// stands for, carrying the code and the words.
 Status WindowsError(const std::string& what, const std::string& path, unsigned long code);
+// The same of the kind `kind`, for a code whose usual kind is not what it
+// means at the caller.
+Status WindowsError(StatusCode kind, const std::string& what, const std::string& path,
+                    unsigned long code);
 
 }  // namespace platform

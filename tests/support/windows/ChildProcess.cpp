@@ -1,28 +1,13 @@
 #include <windows.h>
 
-#include "support/ChildProcess.h"
+#include "platform/os/windows/UniqueHandle.h"
 #include "platform/os/windows/WindowsText.h"
+#include "support/ChildProcess.h"
 
 namespace platform {
 namespace {
 
 constexpr int kStartAttempts = 4;
-
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-
-  private:
-    HANDLE handle_;
-};
 
 // One argument as the C runtime's command-line parser gives it back: in
 // quotes, with each quote escaped and the backslashes before a quote (or
@@ -58,9 +43,9 @@ Status RunChildProcess(const std::string& program, const std::vector<std::string
                        const std::string& folder, const std::string& outputPath,
                        const std::string& errorPath, int* exitStatus) {
     *exitStatus = -1;
-    Handle in(OpenInheritable(L"NUL", GENERIC_READ, OPEN_EXISTING));
-    Handle out(OpenInheritable(WidePath(outputPath), GENERIC_WRITE, CREATE_ALWAYS));
-    Handle err(OpenInheritable(WidePath(errorPath), GENERIC_WRITE, CREATE_ALWAYS));
+    const KernelHandle in(OpenInheritable(L"NUL", GENERIC_READ, OPEN_EXISTING));
+    const KernelHandle out(OpenInheritable(WidePath(outputPath), GENERIC_WRITE, CREATE_ALWAYS));
+    const KernelHandle err(OpenInheritable(WidePath(errorPath), GENERIC_WRITE, CREATE_ALWAYS));
     if (!in.valid() || !out.valid() || !err.valid())
         return WindowsError("cannot make the standard files of", program, GetLastError());
     // The program's name is taken up to the closing quote, without escapes.
@@ -89,11 +74,11 @@ Status RunChildProcess(const std::string& program, const std::vector<std::string
             return WindowsError("cannot start", program, error);
         Sleep(100 * attempt);
     }
-    Handle processHandle(process.hProcess);
-    Handle threadHandle(process.hThread);
+    const KernelHandle child(process.hProcess);
+    const KernelHandle thread(process.hThread);
     DWORD code = 0;
-    if (WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process.hProcess, &code)) {
+    if (WaitForSingleObject(child.get(), INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(child.get(), &code)) {
         return WindowsError("cannot wait for", program, GetLastError());
     }
     *exitStatus = static_cast<int>(code);
