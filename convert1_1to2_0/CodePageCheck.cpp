@@ -489,13 +489,22 @@ CodePageReading CodePageJudgement::Read(int codePage) {
     const std::vector<uint8_t>& states = StatesIn(codePage);
     CodePageReading reading;
     reading.codePage = codePage;
+    bool shown = false;
     for (size_t i = 0; i < texts_.size(); ++i) {
         reading.mixedTexts += states[i] == kMixedLanguages ? 1 : 0;
         if (states[i] != kOdd)
             continue;
-        if (reading.oddTexts++ == 0)
+        ++reading.oddTexts;
+        // The example is shown to the user: none with a control character
+        // (an undefined byte).
+        if (!shown) {
             reading.example = FindOddWord(texts_[i], codePage);
+            shown = std::none_of(reading.example.begin(), reading.example.end(),
+                                 [](char16_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); });
+        }
     }
+    if (!shown)
+        reading.example.clear();
     return reading;
 }
 

@@ -154,6 +154,7 @@ int ChooseCodePage(const ConversionOptions& options, const TDreamBase& legacy,
     if (!passwordPages.empty()) {
         std::vector<int> equal;
         codePage = judgement.BestOf(passwordPages, &equal);
+        std::sort(equal.begin(), equal.end());
         std::string note = "the password opens the journal as " + DescribeCodePage(codePage) +
                            " spells it, not as " + std::to_string(options.codePage) +
                            " does: its texts are read in code page " + std::to_string(codePage);

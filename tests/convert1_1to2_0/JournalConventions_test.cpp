@@ -195,7 +195,68 @@ TEST(JournalConventionsTest, TheProgramPointsToTheCodePageOption) {
     EXPECT_NE(std::string::npos, run.err.find("--codepage=1252"));
 }
 
-// Enable once the command line takes --codepage.
+// A password beyond ASCII that the default code page does not open is tried
+// as every other page spells it; the one that opens the journal is its code
+// page. No other password opens it.
+TEST(JournalConventionsTest, APasswordSpelledInAnotherCodePageTellsIt) {
+    struct Case {
+        std::string enciphered;  // the password's bytes on the journal's Windows
+        std::string given;
+        bool chosen;  // --codepage=1251 given
+        bool opened;
+        std::string note;
+        std::u16string text;  // the first dream's, as converted
+    } cases[] = {
+        {"r\xeave", "rêve", false, true,
+         "Note: the password opens the journal as code page 1252 (Western European) spells it, "
+         "not as 1251 does: its texts are read in code page 1252. Code pages 1254, 1256 and 1258 "
+         "spell the password alike and read the texts as well; if the journal was kept on such a "
+         "Windows, run again with --codepage=N.\n",
+         u"Un café à Zürich coûte 3 €."},
+        // Only Turkish spells "ğ".
+        {"da\xf0", "dağ", false, true,
+         "Note: the password opens the journal as code page 1254 (Turkish) spells it, not as 1251 "
+         "does: its texts are read in code page 1254.\n",
+         u"Un café à Zürich coûte 3 €."},
+        {"r\xeave", "rève", false, false,
+         "Note: the password has letters beyond ASCII; it was tried as typed and as each code page "
+         "that can spell it spells it (874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258), "
+         "so --codepage=N will not open the journal either: check the password's letters and the "
+         "keyboard layout it was typed in\n",
+         u""},
+        {"r\xeave", "rêve", true, false,
+         "Note: the password has letters beyond ASCII, and was tried as code page 1251 (Cyrillic) "
+         "spells it; a journal kept on another Windows may need --codepage=N with that Windows' "
+         "code page, or no --codepage at all, to try each\n",
+         u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.given);
+        TempDir dir;
+        WriteFile(dir.File("data"), WesternJournal());
+        ASSERT_TRUE(EncryptFile(dir.File("data"), c.enciphered));
+        const std::string enciphered = ReadFile(dir.File("data"));
+        ConversionOptions options;
+        options.password = c.given;
+        options.codePageChosen = c.chosen;
+        RecordingReporter said;
+        {
+            ScopedCurrentDir cd(dir.path());
+            EXPECT_EQ(c.opened, ConvertJournal(options, said).opened);
+        }
+        EXPECT_EQ(c.note, said.err().substr(0, said.err().find("Warning")));
+        EXPECT_EQ(c.opened ? "" : "Wrong password!\n", said.out());
+        if (c.opened) {
+            EXPECT_EQ(c.text, ReadDocument(dir.path()).texts[0]);
+            // Enciphered again with the bytes that opened it.
+            EXPECT_EQ(WesternJournal(), Decipher(dir.File("data"), c.enciphered));
+        } else {
+            EXPECT_EQ(std::vector<std::string>{"data"}, ListFolder(dir.path()));
+            EXPECT_EQ(enciphered, ReadFile(dir.File("data")));
+        }
+    }
+}
+
 TEST(JournalConventionsTest, TheCodePageOptionConvertsAWesternJournal) {
     TempDir dir;
     WriteFile(dir.File("data"), WesternJournal());

@@ -22,7 +22,9 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
 
 struct Invocation {
     std::vector<std::string> args;
-    std::string password;  // the journal's; "/": "data" is a folder; "_": so is "_data"
+    // The journal's password; "/": "data" is a folder; "_": so is "_data";
+    // "": there is no journal.
+    std::string password;
     int exitStatus;
     std::string out;     // standard output; for --help, how it begins
     std::string errHas;  // empty: nothing on standard error
@@ -46,6 +48,34 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         {{"pw "}, "pw", 2, wrong, ""},
         {{}, "pw", 2, wrong, "The journal is enciphered, or is no journal: give its password"},
         {{}, "/", 1, "", "is a folder, not a file\nThe journal was not converted.\n"},
+        // Slips of the options are errors that name the way out; a dash
+        // argument that is no option is a password, but not one for a new
+        // journal.
+        {{"--codepage", "1252", "pw"},
+         "pw",
+         1,
+         "",
+         "Error: the value of --codepage goes after \"=\", as in --codepage=1252; the supported "
+         "code pages are 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258\n" +
+             usage},
+        {{"--Codepage=1252", "pw"}, "pw", 1, "", "(did you mean --codepage=1252?)"},
+        {{"--verbose"},
+         "pw",
+         1,
+         "",
+         "Error: unknown option \"--verbose\"; the options are --help (-h), --version, "
+         "--codepage=N and --. A password that begins with \"--\" goes after \"--\": "
+         "convert1_1to2_0 -- --verbose\n"},
+        {{"--codepage=1252", "pw", "--codepage=1252"}, "pw", 1, "", "--codepage is given twice"},
+        {{"-v"}, "pw", 2, wrong, "Note: \"-v\" was taken as the password; the options are"},
+        {{"-v"},
+         "",
+         1,
+         "",
+         "(no file \"data\"), and \"-v\" is no option; the options are --help (-h), --version, "
+         "--codepage=N and --. To make a new journal whose password begins with \"-\", give it "
+         "after \"--\": convert1_1to2_0 -- -v\nThe journal was not converted.\n"},
+        {{"--", "-v"}, "", 0, "Done", "Note: no journal (no data file \"data\") was found"},
         {{"pw"},
          "_",
          1,
@@ -59,7 +89,7 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         WriteFile(dir.File("data"), ReadFile(DataFile("cipher/journals/sample/plain/data")));
         WriteFile(dir.File("data.xml"), "an earlier document");
         ASSERT_TRUE(EncryptFile(dir.File("data"), c.password == "_" ? "pw" : c.password));
-        if (c.password == "/")
+        if (c.password == "/" || c.password.empty())
             fs::remove(dir.File("data"));
         if (c.password == "/" || c.password == "_")
             fs::create_directory(dir.File(c.password == "/" ? "data" : "_data"));
@@ -74,6 +104,8 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         EXPECT_NE(std::string::npos, run.err.find(c.errHas)) << run.err;
         if (c.out != "Done" && c.exitStatus != 3) {
             EXPECT_EQ(before, Snapshot(dir.path())) << "the folder was changed";
+        } else if (c.exitStatus == 0 && c.password.empty()) {
+            EXPECT_EQ("0\x02PLACE\x03POSITION\x03RECORD\x03", Decipher(dir.File("data"), "-v"));
         } else if (c.exitStatus == 0) {
             EXPECT_EQ(ReadFile(DataFile("cipher/journals/sample/plain/data")),
                       Decipher(dir.File("data"), c.password));

@@ -272,6 +272,23 @@ TEST(ConversionTest, EveryEarlierDocumentIsKeptAcrossRuns) {
     EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size());
 }
 
+// Runs over an unchanged journal make the same document: it is kept once.
+TEST(ConversionTest, AnUnchangedDocumentIsKeptOnce) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    for (int run = 0; run < 4; ++run) {
+        ProcessResult result = RunConverter(dir.path(), {"dream"});
+        ASSERT_EQ("Done", result.out) << result.err;
+        const std::string kept = " The earlier document is " +
+                                 std::string(run < 2 ? "kept as" : "already kept as") + " \"" +
+                                 dir.File("data.xml.bak") + "\".\n";
+        EXPECT_EQ(run > 0, result.err.find(kept) != std::string::npos) << run << result.err;
+    }
+    EXPECT_EQ((std::vector<std::string>{"__data", "_data", "data", "data.xml", "data.xml.bak",
+                                        "ini", "ini.txt"}),
+              ListFolder(dir.path()));
+}
+
 // Faults of the program this one replaces, each mended.
 TEST(MendedFaultTest, JournalWhoseCipherTextFillsWholeChunksOpens) {
     TempDir dir;
