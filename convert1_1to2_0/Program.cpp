@@ -44,8 +44,9 @@ std::string HelpText() {
            "  --codepage=N   the Windows code page the journal was written in, one of\n"
            "                 " +
            platform::SupportedCodePageList() +
-           ". Without it: this system's\n"
-           "                 code page where it is one of those, otherwise 1251 (here " +
+           ".\n"
+           "                 Without it: this system's code page where it is one of\n"
+           "                 those, otherwise 1251 (here: " +
            std::to_string(DefaultCodePage()) +
            (system == DefaultCodePage() ? "" : ", as this system uses " + std::to_string(system)) +
            ").\n"

@@ -98,7 +98,8 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         EXPECT_EQ(c.exitStatus, run.exitStatus) << run.err;
         EXPECT_EQ(c.out, c.out == usage ? run.out.substr(0, usage.size()) : run.out);
         for (const char* text : {"current folder", "\"Password: \"", "private", "Exit status: 0",
-                                 "man convert1_1to2_0"})
+                                 "man convert1_1to2_0", "otherwise 1251 (here: 1251)",
+                                 "begins with \"--\" must\n                 follow it"})
             EXPECT_TRUE(c.out != usage || run.out.find(text) != std::string::npos) << text;
         EXPECT_EQ(c.errHas.empty(), run.err.empty()) << run.err;
         EXPECT_NE(std::string::npos, run.err.find(c.errHas)) << run.err;

@@ -480,3 +480,15 @@ TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
     EXPECT_EQ("Done", run.out) << run.err;
     EXPECT_EQ(4u, ReadDocument(dir).dreams.size());
 }
+
+// The how-to that comes with the Windows program: CR LF line ends, so that
+// every Notepad shows its lines, and what the program itself refers to.
+TEST(HowToUseTest, ReadsAsLinesInNotepadAndSaysWhatTheProgramSays) {
+    const std::string text = ReadFile(DataFile("../../scripts/windows/HOW-TO-USE.txt"));
+    ASSERT_FALSE(text.empty());
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << "a bare line feed at " << at;
+    for (const char* said : {"Press Enter to close.", "press Enter", "--codepage=1252", "cmd",
+                             "empty journal", "[Y/n]"})
+        EXPECT_NE(std::string::npos, text.find(said)) << said;
+}
