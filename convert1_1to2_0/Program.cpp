@@ -119,8 +119,8 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
 
     const int system = platform::SystemAnsiCodePage();
     if (!line.codePageChosen && line.codePage != system)
-        reporter.Note("this system's code page " + std::to_string(system) +
-                      " is none a journal can be in: the journal is read as code page " +
+        reporter.Note("this Windows' code page, " + std::to_string(system) +
+                      ", is not one a journal can be read in; the journal is read as code page " +
                       std::to_string(line.codePage) + " (" + platform::CodePageName(line.codePage) +
                       "). If it was kept on another Windows, run again with --codepage=N, one "
                       "of " +
