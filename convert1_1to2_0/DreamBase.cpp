@@ -128,7 +128,7 @@ Status TDreamBase::OpenJournal() {
         ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
         if (!FindKey(bytes))
             return WrongPassword();
-        bytes = std::string();
+        std::string().swap(bytes);  // its memory goes back now
         Load();
     }
     iniFile = std::make_unique<TIniFile>(folder, reporter_);
@@ -306,7 +306,7 @@ void TDreamBase::BeginChanges() {
         Enter(State::kDeciphered);  // deciphering replaces the data file
         ReplaceWithPlainText(DATA_F_NAME, plain_);
     }
-    plain_ = std::string();
+    std::string().swap(plain_);
 }
 
 std::vector<std::string_view> TDreamBase::Texts() const {
@@ -431,7 +431,7 @@ void TDreamBase::Load() {
     ParseDataFile(plain_, DATA_F_NAME, reporter_, &recordCount, &places, &positions, &records,
                   &decimalSeparator_);
     if (openedPlain_)
-        plain_ = std::string();  // nothing to lay in place
+        std::string().swap(plain_);  // nothing to lay in place
     if (static_cast<int64_t>(records.size()) != recordCount)
         reporter_.Warning("data file " + Quoted(DATA_F_NAME) + " states " +
                           std::to_string(recordCount) + " records but holds " +
