@@ -155,13 +155,16 @@ int ChooseCodePage(const ConversionOptions& options, const TDreamBase& legacy,
         std::vector<int> equal;
         codePage = judgement.BestOf(passwordPages, &equal);
         std::sort(equal.begin(), equal.end());
-        std::string note = "the password opens the journal as " + DescribeCodePage(codePage) +
-                           " spells it, not as " + std::to_string(options.codePage) +
-                           " does: its texts are read in code page " + std::to_string(codePage);
+        std::string note = "the password opens the journal only as " + DescribeCodePage(codePage) +
+                           " spells it, so its texts are read in " + std::to_string(codePage) +
+                           " rather than " + std::to_string(options.codePage);
+        const bool one = equal.size() == 1;
         if (!equal.empty())
-            note += ". Code page" + std::string(equal.size() == 1 ? " " : "s ") + ListOf(equal) +
-                    " spell the password alike and read the texts as well; if the journal was "
-                    "kept on such a Windows, run again with --codepage=N";
+            note += ". Code page" + std::string(one ? " " : "s ") + ListOf(equal) +
+                    (one ? " spells" : " spell") + " the password alike and read" +
+                    (one ? "s" : "") +
+                    " the texts as well; if the journal was kept on such a Windows, run again "
+                    "with --codepage=N";
         reporter.Note(note + ".");
     }
     const int better = judgement.BetterPage(codePage);

@@ -70,7 +70,8 @@ sample_folder() {
 }
 
 # Double-clicked: no password given, so the program asks for it, reads it
-# without showing it, converts, and waits for Enter before its window closes.
+# without showing it (again after a wrong one), converts, and waits for Enter
+# before its window closes.
 # The folder's name shows as it is in what the program says.
 prompt_check() {
     local dir=$build/prompt-журнал failed=0
@@ -81,16 +82,19 @@ prompt_check() {
     # "Zx9q", a password that nothing else the program shows can contain.
     (cd "$dir" && in_windows_locale wine "$build/project/tests/journal_cipher.exe" \
         encipher data 5a783971 current)
+    # A wrong one first: it is asked for again.
     on_console "$dir" "" < <(
         wait_for "$dir.out" "Password:"
+        printf 'Zx9w\r'
+        wait_for "$dir.out" "try again"
         printf 'Zx9q\r'
-        wait_for "$dir.out" "Done"
+        wait_for "$dir.out" "Press Enter to close."
         printf '\r'
         sleep 2
     )
     [[ $status == 0 ]] || { echo "exit status $status, not 0" && failed=1; }
     shown "$dir.out" | grep -q "Done" || { echo "no \"Done\"" && failed=1; }
-    ! shown "$dir.out" | grep -q "Zx9q" || { echo "the password was shown" && failed=1; }
+    ! shown "$dir.out" | grep -q "Zx9" || { echo "the password was shown" && failed=1; }
     [[ -f $dir/data.xml ]] || { echo "no data.xml" && failed=1; }
     shown "$dir.out" | grep -q 'prompt-журнал\\data.xml' || { echo "the folder's name is garbled" && failed=1; }
     report "the password asked for on the console of a double-clicked .exe" "$dir"

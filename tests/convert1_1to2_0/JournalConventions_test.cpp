@@ -208,15 +208,15 @@ TEST(JournalConventionsTest, APasswordSpelledInAnotherCodePageTellsIt) {
         std::u16string text;  // the first dream's, as converted
     } cases[] = {
         {"r\xeave", "rêve", false, true,
-         "Note: the password opens the journal as code page 1252 (Western European) spells it, "
-         "not as 1251 does: its texts are read in code page 1252. Code pages 1254, 1256 and 1258 "
+         "Note: the password opens the journal only as code page 1252 (Western European) spells "
+         "it, so its texts are read in 1252 rather than 1251. Code pages 1254, 1256 and 1258 "
          "spell the password alike and read the texts as well; if the journal was kept on such a "
          "Windows, run again with --codepage=N.\n",
          u"Un café à Zürich coûte 3 €."},
         // Only Turkish spells "ğ".
         {"da\xf0", "dağ", false, true,
-         "Note: the password opens the journal as code page 1254 (Turkish) spells it, not as 1251 "
-         "does: its texts are read in code page 1254.\n",
+         "Note: the password opens the journal only as code page 1254 (Turkish) spells it, so its "
+         "texts are read in 1254 rather than 1251.\n",
          u"Un café à Zürich coûte 3 €."},
         {"r\xeave", "rève", false, false,
          "Note: the password has letters beyond ASCII; it was tried as typed and as each code page "
