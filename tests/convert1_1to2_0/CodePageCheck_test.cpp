@@ -42,6 +42,11 @@ TEST(CodePageCheckTest, FindsOnlyWordsThatLookWrong) {
         // Russian read as Western, Greek read as Cyrillic, Polish and Czech
         // read as Western.
         {u"Ëåòàë íàä", u"Ëåòàë"},
+        {u"îíî", u"îíî"},  // "оно": Italian letters, but nothing else
+        // Russian read as Greek and as Hebrew: a word goes on after its
+        // final form.
+        {u"ρςξ", u"ρςξ"},
+        {u"מםא", u"מםא"},
         {u"Мпс пЬнщ", u"пЬнщ"},
         {u"Œni³o mi", u"Œni³o"},
         {u"mo¿e być", u"mo¿e"},
@@ -52,6 +57,7 @@ TEST(CodePageCheckTest, FindsOnlyWordsThatLookWrong) {
         {u"Видел New York и Paris в 2024 году <lucid>", u""},
         {u"Wi-Fi-роутер, IT-отдел, 5-й, 3D-очки, e-mail:почта, iPhone", u""},
         {u"Ёлка, Ђорђе, café, Ærø, ¿Qué?, 20°C, m², l·l, rock’n’roll", u""},
+        {u"της πόλης, שלום", u""},
         // Look-alike letters slipped in from the other layout.
         {u"cон (Latin c), hоme (Cyrillic о), Xорошо", u""},
     };
