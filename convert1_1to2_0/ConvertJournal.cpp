@@ -10,6 +10,7 @@
 #include "convert1_1to2_0/FontSettings.h"
 #include "convert1_1to2_0/JournalFolder.h"
 #include "convert1_1to2_0/LucidMarkers.h"
+#include "convert1_1to2_0/MemoryCheck.h"
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/JournalFiles.h"
@@ -229,6 +230,8 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
     ConversionReport report;
     platform::InitializeComponentModel();
     JournalFolder folder;
+    // Before anything in the folder changes.
+    CheckJournalFitsInMemory(folder.path());
     folder.RemoveLeftoverTemporaries();
     OldDocument::RecoverInterruptedRun(folder.path(), reporter);
 

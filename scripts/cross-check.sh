@@ -2,7 +2,8 @@
 # Holds the Linux build and the Windows build (run under Wine) side by side:
 #   scripts/cross-check.sh [LINUX_BUILD] [WINDOWS_BUILD]
 # (defaults: build/ and build-windows/, as the README's command and
-# scripts/build-windows.sh make them).
+# scripts/build-windows.sh make them; build-windows-i686/ holds the 32-bit
+# build, run under 32-bit Wine).
 #
 # 1. The cipher: every file the Windows cryptographic service enciphered
 #    (tests/data/cipher: six plain files, three passwords, three key schemes)
@@ -47,7 +48,7 @@ cipher() {
     if [[ $side == linux ]]; then
         (cd "$folder" && "$linux/tests/journal_cipher" "$@")
     else
-        (cd "$folder" && in_windows_locale wine "$windows/tests/journal_cipher.exe" "$@" | tr -d '\r')
+        (cd "$folder" && in_windows_locale "$WINE" "$windows/tests/journal_cipher.exe" "$@" | tr -d '\r')
     fi
 }
 
@@ -85,7 +86,7 @@ convert() {  # linux|windows FOLDER PASSWORD: exit status and output as "status:
             status=$?
     else
         cp "$windows/convert1_1to2_0.exe" "$folder/"
-        out=$(cd "$folder" && in_windows_locale wine ./convert1_1to2_0.exe "$password" </dev/null 2>"$folder.err") ||
+        out=$(cd "$folder" && in_windows_locale "$WINE" ./convert1_1to2_0.exe "$password" </dev/null 2>"$folder.err") ||
             status=$?
         rm -f "$folder/convert1_1to2_0.exe"
     fi

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Runs the tests of the Windows build under Wine (64-bit, headless, quiet):
+# Runs the tests of a Windows build under Wine (headless, quiet), in a prefix
+# of the build's architecture:
 #   scripts/test-windows.sh [BUILD_DIR] [ctest arguments...]
-# BUILD_DIR is the one scripts/build-windows.sh filled (default: build-windows/).
-# Wine keeps its own Windows folder in BUILD_DIR/wine (see windows/wine-env.sh).
+# BUILD_DIR is the one scripts/build-windows.sh filled (default:
+# build-windows/; build-windows-i686/ for the 32-bit build). Wine keeps its
+# own Windows folder in BUILD_DIR/wine (see windows/wine-env.sh).
 #
 # Then the program on a console, as a user has it: the password is asked for
 # unseen, a warning shows a Cyrillic folder's name and the system's Russian
 # words as they are, and Ctrl-C while it works puts the journal back as it
 # was. `script` gives Wine a terminal, which Wine makes the program's console.
+#
+# A failing test fails the run the first time: nothing is run again, except a
+# program that Wine itself did not start (windows/wine-run), and those
+# retries are counted and shown at the end.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,11 +22,11 @@ shift || true
 
 source "$root/scripts/windows/wine-env.sh"
 wine_env
+echo "Wine: $("$WINE" --version), $WINEARCH prefix in $WINEPREFIX"
+export JC_WINE_START_RETRIES=$build/wine-start-retries.log
+: >"$JC_WINE_START_RETRIES"
 tests=0
-# Wine, busy, now and then fails to start a test program at all (it ends at
-# once, having printed nothing); a test that fails gets a second start.
-in_windows_locale ctest --test-dir "$build/project" --output-on-failure -j2 \
-    --repeat until-pass:2 "$@" || tests=$?
+in_windows_locale ctest --test-dir "$build/project" --output-on-failure -j2 "$@" || tests=$?
 
 # --- the program on a console ---------------------------------------------
 
@@ -46,7 +52,7 @@ on_console() {
     [[ -z ${3:-} ]] || as=(in_locale "$3")
     status=0
     (cd "$dir" && "${as[@]}" timeout 120 \
-        script -qfec "wine '$build/project/convert1_1to2_0.exe' $args" /dev/null) \
+        script -qfec "'$WINE' '$build/project/convert1_1to2_0.exe' $args" /dev/null) \
         >"$dir.out" 2>&1 || status=$?
 }
 
@@ -57,7 +63,7 @@ as_script() {
     local dir=$1 locale=$2
     status=0
     (cd "$dir" && in_locale "$locale" timeout 120 \
-        wine "$build/project/convert1_1to2_0.exe" </dev/null) >"$dir.out" 2>"$dir.err" ||
+        "$WINE" "$build/project/convert1_1to2_0.exe" </dev/null) >"$dir.out" 2>"$dir.err" ||
         status=$?
 }
 
@@ -80,7 +86,7 @@ prompt_check() {
     cp "$root/tests/data/cipher/journals/sample/plain/data" "$dir/data"
     chmod u+w "$dir/data"
     # "Zx9q", a password that nothing else the program shows can contain.
-    (cd "$dir" && in_windows_locale wine "$build/project/tests/journal_cipher.exe" \
+    (cd "$dir" && in_windows_locale "$WINE" "$build/project/tests/journal_cipher.exe" \
         encipher data 5a783971 current)
     # A wrong one first: it is asked for again.
     on_console "$dir" "" < <(
@@ -139,7 +145,7 @@ interrupt_check() {
             printf "%d.5\0011\0011\0011\0010\0013\001A dream, number %d, with [OC]a lucid part[/OC].\002",
                 39000 + i % 3000, i
     }' >"$dir/data"
-    (cd "$dir" && in_windows_locale wine "$build/project/tests/journal_cipher.exe" \
+    (cd "$dir" && in_windows_locale "$WINE" "$build/project/tests/journal_cipher.exe" \
         encipher data 7077 current)
     cp "$dir/data" "$dir.journal"
     on_console "$dir" pw < <(
@@ -221,4 +227,8 @@ warning_check || console=1
 interrupt_check || console=1
 codepage_check || console=1
 fallback_check || console=1
+
+retries=$(grep -c . "$JC_WINE_START_RETRIES" || true)
+echo "Wine start retries: $retries (programs Wine itself did not start, started once more)"
+[[ $retries == 0 ]] || sed 's/^/  /' "$JC_WINE_START_RETRIES"
 ((tests == 0 && console == 0))

@@ -86,6 +86,8 @@ class Env {
     // What stands at `path`. Failing to find out is an error, never "missing":
     // taking an unreadable journal for an absent one would overwrite it.
     virtual Status GetFileKind(const std::string& path, FileKind* kind) = 0;
+    // The size in bytes of the file at `path` (the link itself for a link).
+    virtual Status GetFileSize(const std::string& path, uint64_t* size) = 0;
     // Where a link points, as stored in it.
     virtual Status ReadLink(const std::string& path, std::string* target) = 0;
     virtual Status CreateDir(const std::string& path) = 0;

@@ -19,9 +19,11 @@ std::string CodePageName(int codePage);
 // The conversions below take a supported code page and throw
 // std::invalid_argument for any other.
 
-// Widens 8-bit text of `codePage` to UTF-16, one character per byte. A byte
-// the code page leaves undefined widens to the character of the same number
-// (0x81 -> U+0081), so every byte of the text can be told from its result.
+// Widens 8-bit text of `codePage` to UTF-16, one character per byte, exactly
+// as Windows' MultiByteToWideChar does: a byte the code page leaves undefined
+// widens to the character Windows gives it (the character of the same number,
+// 0x81 -> U+0081, or a private-use one, 874: 0xDB -> U+F8C1), so every byte of
+// the text can be told from its result.
 std::u16string WidenCodePage(std::string_view text, int codePage);
 
 // Converts valid UTF-8 whose every character `codePage` can hold (a byte's

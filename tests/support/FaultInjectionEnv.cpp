@@ -122,6 +122,12 @@ Status FaultInjectionEnv::GetFileKind(const std::string& path, FileKind* kind) {
     return status;
 }
 
+Status FaultInjectionEnv::GetFileSize(const std::string& path, uint64_t* size) {
+    Status status = Begin("size", path) ? Injected("examine", path) : base_.GetFileSize(path, size);
+    End();
+    return status;
+}
+
 Status FaultInjectionEnv::ReadLink(const std::string& path, std::string* target) {
     Status status =
         Begin("readlink", path) ? Injected("read the link", path) : base_.ReadLink(path, target);

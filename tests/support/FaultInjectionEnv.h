@@ -37,6 +37,7 @@ class FaultInjectionEnv : public Env {
     Status OpenForRead(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override;
     Status GetFileKind(const std::string& path, FileKind* kind) override;
+    Status GetFileSize(const std::string& path, uint64_t* size) override;
     Status ReadLink(const std::string& path, std::string* target) override;
     Status CreateDir(const std::string& path) override;
     Status ListDir(const std::string& path, std::vector<std::string>* names) override;

@@ -162,6 +162,14 @@ class PosixEnv : public Env {
         return Status::OK();
     }
 
+    Status GetFileSize(const std::string& path, uint64_t* size) override {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0)
+            return Status::FromErrno("cannot examine", path, errno);
+        *size = static_cast<uint64_t>(st.st_size);
+        return Status::OK();
+    }
+
     Status ReadLink(const std::string& path, std::string* target) override {
         std::vector<char> buffer(256);
         for (;;) {

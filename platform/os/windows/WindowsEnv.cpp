@@ -165,6 +165,14 @@ class WindowsEnv : public Env {
         return Status::OK();
     }
 
+    Status GetFileSize(const std::string& path, uint64_t* size) override {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data))
+            return WindowsError("cannot examine", path, GetLastError());
+        *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return Status::OK();
+    }
+
     Status ReadLink(const std::string& path, std::string* target) override {
         KernelHandle link(CreateFileW(
             WidePath(path).c_str(), FILE_READ_ATTRIBUTES, kShareForReading, nullptr, OPEN_EXISTING,

@@ -38,9 +38,13 @@ TEST(CodePageTest, BytesWidenAsTheirCodePageSays) {
         {1252, "caf\xe9 \x80 \x81\x8d\x8f\x90\x9d", u"café € \u0081\u008d\u008f\u0090\u009d"},
         {1250, "\x8a\xe8\xf8", u"Ščř"},
         {1253, "\xc1\xe8\xde\xed\xe1", u"Αθήνα"},
-        {1255, "\xf9\xec\xe5\xed", u"שלום"},
+        {1255, "\xf9\xec\xe5\xed \xca", u"שלום \u05ba"},
         {1258, "\xd5\xf5 \xcc", u"Ơơ \u0300"},  // the accent stays apart
-        {874, "\xa1\xa2 \xdb", u"กข \u00db"},
+        // Bytes a page leaves undefined widen as Windows widens them: to
+        // private-use characters here.
+        {874, "\xa1\xa2 \xdb\xff", u"กข \uf8c1\uf8c8"},
+        {1253, "\xaa\xd2\xff", u"\uf8f9\uf8fa\uf8fb"},
+        {1257, "\xa1\xa5", u"\uf8fc\uf8fd"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.wide, WidenCodePage(c.bytes, c.page)) << c.page;

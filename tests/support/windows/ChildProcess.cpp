@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/os/windows/UniqueHandle.h"
 #include "platform/os/windows/WindowsText.h"
 #include "support/ChildProcess.h"
@@ -37,6 +40,20 @@ HANDLE OpenInheritable(const std::wstring& path, DWORD access, DWORD disposition
                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// A start that Wine lost is counted where the test script reads the count
+// (JC_WINE_START_RETRIES names the file, as a path of the build machine).
+void CountStartRetry(const std::string& program) {
+    const char* log = std::getenv("JC_WINE_START_RETRIES");
+    if (log == nullptr || *log == '\0')
+        return;
+    const std::string path = log[0] == '/' ? std::string("Z:") + log : std::string(log);
+    if (FILE* file = _wfopen(WidePath(path).c_str(), L"a")) {
+        std::fprintf(file, "%s: CreateProcess said internal error; started again\n",
+                     program.c_str());
+        std::fclose(file);
+    }
+}
+
 }  // namespace
 
 Status RunChildProcess(const std::string& program, const std::vector<std::string>& arguments,
@@ -72,6 +89,7 @@ Status RunChildProcess(const std::string& program, const std::vector<std::string
         const DWORD error = GetLastError();
         if (error != ERROR_INTERNAL_ERROR || attempt == kStartAttempts)
             return WindowsError("cannot start", program, error);
+        CountStartRetry(program);
         Sleep(100 * attempt);
     }
     const KernelHandle child(process.hProcess);
