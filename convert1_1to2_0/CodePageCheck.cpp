@@ -14,7 +14,7 @@ enum Kind : uint8_t {
     kJoin,       // inside a word without being a letter: soft hyphen, apostrophe, ...
     kOddBefore,  // a sign no letter ever follows: superscripts, fractions, spacing accents
     kOpening,    // "¿" and "¡", which no letter ever precedes
-    kUndefined,  // a byte the code page leaves undefined (read as U+0080..U+009F)
+    kUndefined,  // a byte the code page leaves undefined
     kLetter,
     kMark,  // a combining accent or vowel sign, part of the letter before it
 };
@@ -90,7 +90,9 @@ CharInfo Classify(char16_t c) {
             return Of(kBreak);
         info = Letter(kLatin, upper, FoldLatin(c));
         info.flags |= kAscii;
-    } else if (c <= 0x9F) {
+    } else if (c <= 0x9F || (c >= 0xE000 && c <= 0xF8FF)) {
+        // What Windows reads a byte its code page leaves undefined as: the
+        // control character of the same number, or a private-use one.
         return Of(kUndefined);
     } else if (In(c, u"\u00AD\u00B7\u2019\u02BC\u200C\u200D\u200E\u200F\u0640\u05BE\u05F3\u05F4")) {
         return Of(kJoin);
@@ -182,30 +184,6 @@ const std::vector<Orthographies>& AllOrthographies() {
     return all;
 }
 
-// The bytes each code page leaves undefined. Those below 0xA0 read as
-// control characters; those above as the Latin-1 letter of the same number,
-// which must not pass for one.
-struct Undefined {
-    int codePage;
-    std::string_view bytes;
-};
-
-constexpr Undefined kUndefinedBytes[] = {
-    {874,
-     "\x81\x82\x83\x84\x86\x87\x88\x89\x8a\x8b\x8c\x8d\x8e\x8f\x90\x98\x99\x9a\x9b\x9c\x9d"
-     "\x9e\x9f\xdb\xdc\xdd\xde\xfc\xfd\xfe\xff"},
-    {1250, "\x81\x83\x88\x90\x98"},
-    {1251, "\x98"},
-    {1252, "\x81\x8d\x8f\x90\x9d"},
-    {1253, "\x81\x88\x8a\x8c\x8d\x8e\x8f\x90\x98\x9a\x9c\x9d\x9e\x9f\xaa\xd2\xff"},
-    {1254, "\x81\x8d\x8e\x8f\x90\x9d\x9e"},
-    {1255,
-     "\x81\x8a\x8c\x8d\x8e\x8f\x90\x9a\x9c\x9d\x9e\x9f\xca\xd9\xda\xdb\xdc\xdd\xde\xdf\xfb"
-     "\xfc\xff"},
-    {1257, "\x81\x83\x88\x8a\x8c\x90\x98\x9a\x9c\x9f\xa1\xa5"},
-    {1258, "\x81\x8a\x8d\x8e\x8f\x90\x9a\x9d\x9e"},
-};
-
 // How the judgement reads each byte in one code page.
 struct ByteInfo {
     CharInfo info;
@@ -235,17 +213,10 @@ const PageTable& TableOf(int codePage) {
     for (int b = 0; b < 256; ++b)
         all.push_back(static_cast<char>(b));
     const std::u16string read = platform::WidenCodePage(all, codePage);
-    std::string_view undefined;
-    for (const Undefined& page : kUndefinedBytes) {
-        if (page.codePage == codePage)
-            undefined = page.bytes;
-    }
     for (int b = 0; b < 256; ++b) {
         ByteInfo& byte = table->bytes[b];
         byte.c = read[static_cast<size_t>(b)];
-        byte.info = undefined.find(static_cast<char>(b)) == std::string_view::npos
-                        ? Classify(byte.c)
-                        : Of(kUndefined);
+        byte.info = Classify(byte.c);
         for (size_t n = 0; orthographies != nullptr && n < orthographies->languages.size(); ++n) {
             if (In(byte.info.folded, orthographies->languages[n]))
                 byte.languages |= 1u << n;
