@@ -293,16 +293,17 @@ void TDreamBase::BeginChanges() {
     if (state_ != State::kClean || newJournal_ || !iniFile)
         return;
     Env& env = Env::Current();
-    // The copy is new, so private; an enciphered one may be as readable
-    // as the journal itself, and is put back with the journal's rights.
+    // The copy is the journal as found, its ownership and permissions too,
+    // from the moment it has its name: a run stopped short leaves them there
+    // for the next run to give back. (A plain journal's copy is no more
+    // readable than the journal itself was.)
     Enter(State::kCopied);
-    ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_));
+    ThrowIfFailed(platform::CopyWholeFile(env, DATA_F_NAME, workingCopy_, &ownership_));
     if (openedPlain_) {
         // Plain already; while the run has it open, it is its owner's alone.
         Enter(State::kNarrowed);
         ThrowIfFailed(env.SetOwnership(DATA_F_NAME, Private(ownership_)));
     } else {
-        ThrowIfFailed(env.SetOwnership(workingCopy_, ownership_));
         Enter(State::kDeciphered);  // deciphering replaces the data file
         ReplaceWithPlainText(DATA_F_NAME, plain_);
     }

@@ -61,7 +61,13 @@ LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
     if (haveData)
         ThrowIfFailed(platform::ReadWholeFile(env, dataFile, &data));
 
+    // The copy goes, its ownership and permissions (the journal's as found)
+    // passed on first: the interrupted run may have left the data file its
+    // owner's alone.
     auto remove = [&](const char* why) {
+        platform::FileOwnership ownership;
+        ThrowIfFailed(env.GetOwnership(workingCopy, &ownership));
+        ThrowIfFailed(env.SetOwnership(dataFile, ownership));
         ThrowIfFailed(env.RemoveFile(workingCopy));
         reporter.Note("removed " + Quoted(workingCopy) + ", left by an interrupted run: " + why);
         result.outcome = LeftoverOutcome::kRemoved;

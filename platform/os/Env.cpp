@@ -133,10 +133,13 @@ Status TakeOwnershipOf(Env& env, const std::string& temp, const std::string& tar
 
 namespace {
 
-// Puts a finished temporary file in the place of `path`, or removes it.
-Status Commit(Env& env, Status status, const std::string& temp, const std::string& path) {
+// Puts a finished temporary file in the place of `path`, with `ownership`
+// when given, else with that of the file it replaces; or removes it.
+Status Commit(Env& env, Status status, const std::string& temp, const std::string& path,
+              const FileOwnership* ownership = nullptr) {
     if (status.ok())
-        status = TakeOwnershipOf(env, temp, path);
+        status = ownership != nullptr ? env.SetOwnership(temp, *ownership)
+                                      : TakeOwnershipOf(env, temp, path);
     if (status.ok())
         status = env.RenameFile(temp, path);
     if (!status.ok())
@@ -161,7 +164,8 @@ Status WriteFileAtomically(Env& env, const std::string& path, const std::string&
     return Commit(env, status, temp, path);
 }
 
-Status CopyWholeFile(Env& env, const std::string& from, const std::string& to) {
+Status CopyWholeFile(Env& env, const std::string& from, const std::string& to,
+                     const FileOwnership* ownership) {
     std::unique_ptr<ReadableFile> in;
     Status status = env.OpenForRead(from, &in);
     if (!status.ok())
@@ -188,7 +192,7 @@ Status CopyWholeFile(Env& env, const std::string& from, const std::string& to) {
     if (status.ok())
         status = in->Close();
     out.reset();
-    return Commit(env, status, temp, to);
+    return Commit(env, status, temp, to, ownership);
 }
 
 }  // namespace platform

@@ -144,8 +144,10 @@ Status ReadSmallFile(Env& env, const std::string& path, size_t limit, std::strin
 // is replaced passes its ownership and permissions on; a new one is private.
 Status WriteFileAtomically(Env& env, const std::string& path, const std::string& contents);
 // Copies `from` to `to` the same way: through a temporary file, flushed,
-// then renamed over `to`, which keeps its ownership when it was there.
-Status CopyWholeFile(Env& env, const std::string& from, const std::string& to);
+// then renamed over `to`, which keeps its ownership when it was there. Given
+// `ownership`, the copy has that instead, before it takes the name `to`.
+Status CopyWholeFile(Env& env, const std::string& from, const std::string& to,
+                     const FileOwnership* ownership = nullptr);
 // Gives the file at `temp`, about to replace `target`, the ownership and
 // permissions of `target` (when `target` exists).
 Status TakeOwnershipOf(Env& env, const std::string& temp, const std::string& target);

@@ -3,6 +3,7 @@
 // "_data", byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -89,6 +90,7 @@ void WriteData(const std::string& dir, const std::string& bytes) {
 }  // namespace
 
 TEST(BadInputTest, TruncatedJournalsAtEveryLength) {
+    const size_t recordsStart = kSmallJournal.find("RECORD\x03") + 7;
     for (size_t length = 0; length < kSmallJournal.size(); ++length) {
         const std::string cut = kSmallJournal.substr(0, length);
         // Plain, opened with the empty password.
@@ -101,6 +103,23 @@ TEST(BadInputTest, TruncatedJournalsAtEveryLength) {
         const bool error = run.exitStatus == 1 && run.out.empty() && !run.err.empty();
         EXPECT_TRUE(converted || wrong || error) << context;
         EXPECT_TRUE(ReadFile(dir.File(converted ? "_data" : "data")) == cut) << context;
+        if (length > recordsStart) {
+            // Cut among the records: a record the end of the file cuts short
+            // is the user's text too, kept and warned about.
+            const std::string records = cut.substr(recordsStart);
+            const bool cutShort = records.back() != '\x02';
+            const size_t kept = std::count(records.begin(), records.end(), '\x02') + cutShort;
+            const std::string document = converted ? ReadFile(dir.File("data.xml")) : "";
+            size_t dreams = 0;
+            for (size_t at = document.find("<Dream>"); at != std::string::npos;
+                 at = document.find("<Dream>", at + 1))
+                ++dreams;
+            EXPECT_TRUE(converted) << context;
+            EXPECT_EQ(kept, dreams) << context;
+            EXPECT_EQ(cutShort,
+                      run.err.find("the file ends inside it; kept as read") != std::string::npos)
+                << context;
+        }
 
         // Enciphered, then cut: the cipher text no longer opens.
         TempDir enciphered;
@@ -229,6 +248,28 @@ TEST(BadInputTest, MalformedJournalsAndFolders) {
          {longPassword},
          Expect::kWrongPassword,
          ""},
+        // A working copy left by a killed run goes over the data file only
+        // when the data file is its own text, and goes only when the data
+        // file holds its journal: a newer journal beside it, plain or
+        // enciphered, is converted and the copy kept.
+        {"a stale working copy and a newer plain journal",
+         [](const std::string& d) {
+             WriteFile(d + "/dataX", "1" + kSmallJournal.substr(1));
+             WriteData(d, kSmallJournal);
+         },
+         {},
+         Expect::kConverted,
+         "data.interrupted\". Copy it over"},
+        {"a stale working copy and a newer enciphered journal",
+         [](const std::string& d) {
+             WriteFile(d + "/dataX", "1" + kSmallJournal.substr(1));
+             ASSERT_TRUE(EncryptFile(d + "/dataX", "pw"));
+             WriteData(d, kSmallJournal);
+             ASSERT_TRUE(EncryptFile(d + "/data", "pw"));
+         },
+         {"pw"},
+         Expect::kConverted,
+         "data.interrupted\". Copy it over"},
         {"a password of 10,000 bytes that is right",
          [&](const std::string& d) {
              WriteData(d, kSmallJournal);

@@ -106,7 +106,7 @@ TEST_F(DreamBaseTest, WithoutCloseTheDataFileIsPutBackAsFound) {
     EXPECT_FALSE(Exists(dir.File("dataX")));
 }
 
-TEST_F(DreamBaseTest, WorkingCopyLeftByAnInterruptedRunIsPutBack) {
+TEST_F(DreamBaseTest, WorkingCopyLeftByAnInterruptedRunIsPutBackOnlyOverItsOwnText) {
     WriteFile(dir.File("data"), kEmptyJournal);
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     const std::string enciphered = ReadFile(dir.File("data"));
@@ -121,6 +121,17 @@ TEST_F(DreamBaseTest, WorkingCopyLeftByAnInterruptedRunIsPutBack) {
     EXPECT_EQ(enciphered, ReadFile(dir.File("_data")));
     EXPECT_EQ(kEmptyJournal, Decipher(dir.File("data"), "pw"));
     EXPECT_FALSE(Exists(dir.File("dataX")));
+
+    // Another plain journal in the data file than the copy's: it is the one
+    // opened, and the copy is kept beside it.
+    TempDir other;
+    WriteFile(other.File("dataX"), kEmptyJournal);
+    WriteFile(other.File("data"), "0\x02PLACE\x03home\x02POSITION\x03RECORD\x03");
+    ScopedCurrentDir cd(other.path());
+    std::unique_ptr<TDreamBase> base;
+    ASSERT_TRUE(TDreamBase::Open(TDreamBase::Options(), reporter, &base).ok());
+    EXPECT_EQ(std::vector<std::string>{"home"}, base->GetPlaces());
+    EXPECT_EQ(kEmptyJournal, ReadFile(other.File("data.interrupted")));
 }
 
 TEST_F(DreamBaseTest, DataFileThatIsAFolderIsAnError) {

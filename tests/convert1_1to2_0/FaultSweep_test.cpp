@@ -1,6 +1,8 @@
 // A whole conversion with each file-system operation failing in turn, and
-// with the process stopped dead after each operation in turn. Whatever
-// happens, the journal must survive and a later run must convert it.
+// with the process stopped dead after each operation in turn, over an
+// enciphered journal and over a plain one. Whatever happens, the journal must
+// survive, with its bytes and its permissions, and a later run must convert
+// it.
 #include <gtest/gtest.h>
 
 #include "core/DreamBinding.h"
@@ -43,22 +45,49 @@ struct Outcome {
     uint64_t cipherCalls = 0;
 };
 
-Outcome RunWithFaults(const std::string& dir, const FaultPlan& plan) {
-    Outcome outcome;
-    outcome.result =
-        RunProgramInChild(dir, {kPassword}, plan, &outcome.operations, &outcome.cipherCalls);
-    return outcome;
+// The journal as the user keeps it: enciphered with a password, or plain (no
+// password: the run writes it back enciphered with the empty one).
+struct JournalKind {
+    const char* name;
+    const char* password;
+    bool plain;
+};
+
+const JournalKind kEnciphered{"Enciphered", kPassword, false};
+const JournalKind kPlain{"Plain", "", true};
+
+void PrintTo(const JournalKind& kind, std::ostream* out) {
+    *out << kind.name;
 }
 
-class SweepTest : public ::testing::Test {
+class SweepTest : public ::testing::TestWithParam<JournalKind> {
   protected:
     void SetUp() override {
-        WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
+        if (GetParam().plain) {
+            WritePlainJournal(pristine.path(), SweepJournal());
+            plain_ = ReadFile(pristine.File("data"));
+        } else {
+            WriteEncipheredJournal(pristine.path(), SweepJournal(), kPassword);
+            plain_ = Decipher(pristine.File("data"), kPassword);
+        }
         SetPermissionBits(pristine.File("data"), 0644);
-        plain_ = Decipher(pristine.File("data"), kPassword);
+        found_ = ReadFile(pristine.File("data"));
         WriteFile(pristine.File("data.xml"), kOldDocument);
         WriteFile(pristine.File("_data"), kOlderBackup);
         WriteFile(pristine.File("__data"), kOldestBackup);
+    }
+
+    // The run as the user starts it: a plain journal needs no password.
+    Outcome RunWithFaults(const std::string& dir, const FaultPlan& plan) {
+        Outcome outcome;
+        outcome.result =
+            RunProgramInChild(dir, Arguments(), plan, &outcome.operations, &outcome.cipherCalls);
+        return outcome;
+    }
+    static std::vector<std::string> Arguments() {
+        if (GetParam().plain)
+            return {};
+        return {GetParam().password};
     }
 
     // A fresh copy of the journal folder.
@@ -93,8 +122,19 @@ class SweepTest : public ::testing::Test {
         }
     }
 
+    // The journal as found, or written back (enciphered with its password,
+    // the empty one for a plain journal).
     bool IsJournal(const std::string& path) {
-        return Exists(path) && Decipher(path, kPassword) == plain_;
+        return Exists(path) &&
+               (ReadFile(path) == found_ || Decipher(path, GetParam().password) == plain_);
+    }
+    // The data file keeps the permissions it was found with, whatever the
+    // run did to it meanwhile. Windows has no permission bits to check.
+    void ExpectModeAsFound(const std::string& path, const std::string& context) {
+        const std::optional<unsigned> bits = PermissionBits(path);
+        if (bits) {
+            EXPECT_EQ(0644u, *bits & 0777u) << path << ": " << context;
+        }
     }
     static bool IsJournalFileName(const std::string& name) {
         for (const char* known :
@@ -127,8 +167,10 @@ class SweepTest : public ::testing::Test {
 
     // Wherever the deciphered journal lies, only its owner may read it (the
     // journal itself is readable by others here). Windows has no permission
-    // bits to check.
+    // bits to check. A plain journal is as readable as its owner made it.
     void ExpectDecipheredTextPrivate(const std::string& dir, const std::string& context) {
+        if (GetParam().plain)
+            return;
         for (const std::string& name : ListFolder(dir)) {
             const std::string path = dir + "/" + name;
             platform::FileKind kind;
@@ -143,15 +185,23 @@ class SweepTest : public ::testing::Test {
         }
     }
 
-    // After whatever happened, a plain run converts the whole journal.
+    // After whatever happened, a plain run converts the whole journal and
+    // leaves it with the permissions it was first found with.
     void ExpectLaterRunConverts(const std::string& dir, const std::string& context) {
-        ProcessResult run = RunConverter(dir, {kPassword});
+        ProcessResult run = RunConverter(dir, Arguments());
         ASSERT_EQ("Done", run.out) << context << "\n" << run.err;
         auto document = TXMLDocument::Create(platform::PathToWide(dir + "/data.xml"));
-        IXMLDreamsTypePtr dreams = BindContents(*document)->Get_Dreams();
+        IXMLContentsTypePtr contents = BindContents(*document);
+        // The lists in their legacy order, ahead of the template's blanks.
+        EXPECT_EQ(u"дом", contents->Get_Places()->Get_Place(0)) << context;
+        EXPECT_EQ(u"lake", contents->Get_Places()->Get_Place(1)) << context;
+        EXPECT_EQ(u"back", contents->Get_Positions()->Get_Position(0)) << context;
+        EXPECT_EQ(u"side", contents->Get_Positions()->Get_Position(1)) << context;
+        IXMLDreamsTypePtr dreams = contents->Get_Dreams();
         ASSERT_EQ(3, dreams->Get_Count()) << context;
         EXPECT_EQ(u"x <lucid>lucid</lucid> y", dreams->Get_Dream(1)->Get_Text()) << context;
-        EXPECT_TRUE(IsJournal(dir + "/data")) << context;
+        EXPECT_EQ(plain_, Decipher(dir + "/data", GetParam().password)) << context;
+        ExpectModeAsFound(dir + "/data", "after a later run, " + context);
     }
 
     std::string Describe(uint64_t n, const Outcome& outcome) {
@@ -176,12 +226,18 @@ class SweepTest : public ::testing::Test {
     }
 
     TempDir pristine;
-    std::string plain_;
+    std::string plain_;  // the journal's plain text
+    std::string found_;  // the data file's bytes as the run finds them
 };
+
+INSTANTIATE_TEST_SUITE_P(Journals, SweepTest, ::testing::Values(kEnciphered, kPlain),
+                         [](const ::testing::TestParamInfo<JournalKind>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 
-TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
+TEST_P(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
     const uint64_t total = CountOperations();
     for (uint64_t n = 1; n <= total; ++n) {
         TempDir dir;
@@ -199,7 +255,17 @@ TEST_F(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
             run.err.find("The journal was converted all the same.") != std::string::npos;
         EXPECT_TRUE(succeeded || reported) << context;
         EXPECT_TRUE(IsJournal(dir.File("data")) || IsJournal(dir.File("_data"))) << context;
-        EXPECT_FALSE(LooksPlain(dir.File("data"))) << context;
+        // A failed run leaves the very bytes it found; one that succeeded
+        // wrote the journal back enciphered, with the empty password when it
+        // had none.
+        if (reported && !unfinished) {
+            EXPECT_EQ(found_, ReadFile(dir.File("data"))) << context;
+        }
+        if (succeeded) {
+            EXPECT_EQ(plain_, Decipher(dir.File("data"), GetParam().password)) << context;
+        }
+        EXPECT_TRUE(GetParam().plain || !LooksPlain(dir.File("data"))) << context;
+        ExpectModeAsFound(dir.File("data"), context);
         ExpectBackupsKept(dir.path(), context);
         ExpectNoTruncatedFiles(dir.path(), context);
         // A failed run leaves the document as it was, in its place, and
@@ -265,10 +331,12 @@ TEST_F(SweepTest, AnEarlierDocumentKeptAlreadyGoesOnlyWithASuccess) {
 // password, setting up a cipher, any step of deciphering or enciphering) is
 // an error with the service's reason, never "Wrong password!", which would
 // tell the user to retype a password that was right.
-TEST_F(SweepTest, EveryFailingCallOfTheCryptographicServiceIsAnErrorNeverAWrongPassword) {
+TEST_P(SweepTest, EveryFailingCallOfTheCryptographicServiceIsAnErrorNeverAWrongPassword) {
     uint64_t calls = 0;
     CountOperations(&calls);
-    EXPECT_GE(calls, 8u);  // a decipher and an encipher, each hash, set-up, steps, end
+    // An encipher (and, for an enciphered journal, a decipher before it):
+    // each a hash, a set-up, steps and an end.
+    EXPECT_GE(calls, GetParam().plain ? 4u : 8u);
     for (uint64_t n = 1; n <= calls; ++n) {
         TempDir dir;
         Prepare(dir.path());
@@ -291,7 +359,7 @@ TEST_F(SweepTest, EveryFailingCallOfTheCryptographicServiceIsAnErrorNeverAWrongP
     }
 }
 
-TEST_F(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
+TEST_P(SweepTest, StoppingAfterEveryOperationLeavesTheJournalRecoverable) {
     const uint64_t total = CountOperations();
     for (uint64_t n = 1; n <= total; ++n) {
         TempDir dir;

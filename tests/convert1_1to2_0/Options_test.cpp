@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/text/CodePage.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 
@@ -22,8 +23,7 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
 
 struct Invocation {
     std::vector<std::string> args;
-    // The journal's password; "/": "data" is a folder; "_": so is "_data";
-    // "": there is no journal.
+    // The journal's; "/": "data" is a folder; "_": so is "_data"; "-": no journal at all.
     std::string password;
     int exitStatus;
     std::string out;     // standard output; for --help, how it begins
@@ -39,6 +39,10 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
     const std::string done = "Converted 4 dreams (2 lucid), 3 places and 2 positions into";
     const std::vector<Invocation> cases = {
         {{"--help"}, "pw", 0, usage, ""},
+        // Help, not a new journal with the password "-h".
+        {{"-h"}, "-", 0, usage, ""},
+        // A new journal, its password spelled as the journal's Windows spells it.
+        {{"пароль"}, "-", 0, "Done", "Note: no journal (no data file \"data\") was found in"},
         {{"--version"}, "pw", 0, "convert1_1to2_0 " JC_VERSION "\n", ""},
         {{"my", "password"}, "my password", 1, "", "quote a password that contains blanks\nUsage"},
         {{"--codepage=1259", "pw"}, "pw", 1, "", "the supported code pages are 874, 1250, 1251,"},
@@ -69,13 +73,13 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         {{"--codepage=1252", "pw", "--codepage=1252"}, "pw", 1, "", "--codepage is given twice"},
         {{"-v"}, "pw", 2, wrong, "Note: \"-v\" was taken as the password; the options are"},
         {{"-v"},
-         "",
+         "-",
          1,
          "",
          "(no file \"data\"), and \"-v\" is no option; the options are --help (-h), --version, "
          "--codepage=N and --. To make a new journal whose password begins with \"-\", give it "
          "after \"--\": convert1_1to2_0 -- -v\nThe journal was not converted.\n"},
-        {{"--", "-v"}, "", 0, "Done", "Note: no journal (no data file \"data\") was found"},
+        {{"--", "-v"}, "-", 0, "Done", "Note: no journal (no data file \"data\") was found"},
         {{"pw"},
          "_",
          1,
@@ -89,7 +93,7 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         WriteFile(dir.File("data"), ReadFile(DataFile("cipher/journals/sample/plain/data")));
         WriteFile(dir.File("data.xml"), "an earlier document");
         ASSERT_TRUE(EncryptFile(dir.File("data"), c.password == "_" ? "pw" : c.password));
-        if (c.password == "/" || c.password.empty())
+        if (c.password == "/" || c.password == "-")
             fs::remove(dir.File("data"));
         if (c.password == "/" || c.password == "_")
             fs::create_directory(dir.File(c.password == "/" ? "data" : "_data"));
@@ -105,8 +109,13 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         EXPECT_NE(std::string::npos, run.err.find(c.errHas)) << run.err;
         if (c.out != "Done" && c.exitStatus != 3) {
             EXPECT_EQ(before, Snapshot(dir.path())) << "the folder was changed";
-        } else if (c.exitStatus == 0 && c.password.empty()) {
-            EXPECT_EQ("0\x02PLACE\x03POSITION\x03RECORD\x03", Decipher(dir.File("data"), "-v"));
+        } else if (c.exitStatus == 0 && c.password == "-") {
+            // The new journal's password, spelled as the journal's Windows
+            // (Windows-1251) spells it.
+            std::string spelled;
+            ASSERT_TRUE(platform::Utf8ToCodePage(c.args.back(), 1251, &spelled));
+            EXPECT_EQ("0\x02PLACE\x03POSITION\x03RECORD\x03", Decipher(dir.File("data"), spelled));
+            EXPECT_EQ("an earlier document", ReadFile(dir.File("data.xml.bak")));
         } else if (c.exitStatus == 0) {
             EXPECT_EQ(ReadFile(DataFile("cipher/journals/sample/plain/data")),
                       Decipher(dir.File("data"), c.password));

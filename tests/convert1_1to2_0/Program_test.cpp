@@ -289,6 +289,32 @@ TEST(ConversionTest, AnUnchangedDocumentIsKeptOnce) {
               ListFolder(dir.path()));
 }
 
+// A run killed while it built the new document left the earlier one (A)
+// waiting; the newer release has written a document of its own (B) since.
+// Neither is lost: B is kept under the first free backup name, A goes back
+// in place and is then set aside as any earlier document, and the messages
+// name both.
+TEST(ConversionTest, ADocumentLeftWaitingAndOneWrittenSinceAreBothKept) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    WriteFile(dir.File("data.xml.old"), "A: the document a killed run set aside");
+    WriteFile(dir.File("data.xml"), "B: what the newer release wrote since");
+    ProcessResult run = RunConverter(dir.path(), {"dream"});
+    EXPECT_EQ("Done", run.out);
+    EXPECT_EQ("Warning: an interrupted run had set the document aside as \"" +
+                  dir.File("data.xml.old") + "\"; it is back in place as \"" +
+                  dir.File("data.xml") + "\", and what stood there is kept as \"" +
+                  dir.File("data.xml.bak") +
+                  "\"\nConverted 4 dreams (2 lucid), 3 places and 2 positions into \"" +
+                  dir.File("data.xml") + "\". The earlier document is kept as \"" +
+                  dir.File("data.xml.1.bak") + "\".\n",
+              run.err);
+    EXPECT_EQ("B: what the newer release wrote since", ReadFile(dir.File("data.xml.bak")));
+    EXPECT_EQ("A: the document a killed run set aside", ReadFile(dir.File("data.xml.1.bak")));
+    EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size());
+    EXPECT_FALSE(Exists(dir.File("data.xml.old")));
+}
+
 // Faults of the program this one replaces, each mended.
 TEST(MendedFaultTest, JournalWhoseCipherTextFillsWholeChunksOpens) {
     TempDir dir;
@@ -403,29 +429,37 @@ TEST(MendedFaultTest, AnUnreadableNumberSpoilsOnlyItself) {
     EXPECT_EQ((DreamFields{11.5, 1, u"", 0, -1, 2, 0, 4, u"second"}), doc.dreams[1]);
 }
 
+// A journal that shows both separators was written with the first one it
+// shows: the document and the data file written back use that one.
 TEST(MendedFaultTest, DatesReadUnderEitherDecimalSeparator) {
+    const auto journal = [](const char* second) {
+        return std::string(
+                   "2\x02PLACE\x03POSITION\x03RECORD\x03"
+                   "39448,5\x01"
+                   "0\x01"
+                   "0\x01"
+                   "0\x01"
+                   "0\x01"
+                   "0\x01"
+                   "comma\x02") +
+               second +
+               "\x01"
+               "0\x01"
+               "0\x01"
+               "0\x01"
+               "0\x01"
+               "0\x01"
+               "dot\x02";
+    };
     TempDir dir;
-    WriteFile(dir.File("data"),
-              "2\x02PLACE\x03POSITION\x03RECORD\x03"
-              "39448,5\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "comma\x02"
-              "39449.25\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "0\x01"
-              "dot\x02");
+    WriteFile(dir.File("data"), journal("39449.25"));
     ASSERT_TRUE(EncryptFile(dir.File("data"), "pw"));
     ASSERT_EQ("Done", RunConverter(dir.path(), {"pw"}).out);
     Document doc = ReadDocument(dir.path());
     EXPECT_EQ(39448.5, doc.dreams[0].dt);
     EXPECT_EQ(39449.25, doc.dreams[1].dt);
+    EXPECT_NE(std::string::npos, ReadFile(dir.File("data.xml")).find("<dt>39449,25</dt>"));
+    EXPECT_EQ(journal("39449,25"), Decipher(dir.File("data"), "pw"));
 }
 
 TEST(MendedFaultTest, PasswordTypedAsUtf8OpensAJournalEncipheredInTheCodePage) {

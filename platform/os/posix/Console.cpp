@@ -1,6 +1,5 @@
 // The console on a POSIX terminal.
 #include "platform/os/Console.h"
-#include "platform/os/Interrupt.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -10,8 +9,13 @@
 
 #include <cstring>
 
+#include "platform/os/Interrupt.h"
+
 namespace platform {
 namespace {
+
+// How soon a wait at the terminal sees a signal that came just before it.
+constexpr int kInterruptLookMilliseconds = 100;
 
 // The terminal the password is read from: the controlling terminal, or
 // standard input when that is a terminal and there is no controlling one
@@ -89,6 +93,12 @@ Status TerminalError(const char* what, int err) {
                         err, std::strerror(err));
 }
 
+// A signal ended the wait for `what` ("the password"): whoever caught it
+// decides what happens next.
+Status ReadInterrupted(const char* what) {
+    return Status::Make(StatusCode::kInterrupted, std::string("interrupted while reading ") + what);
+}
+
 // write(2) alone: safe in a signal handler too.
 bool WriteAll(int fd, std::string_view text) {
     size_t done = 0;
@@ -145,23 +155,22 @@ Status ReadLine(const std::string& prompt, bool echo, const char* what, std::str
     Status status;
     bool ended = false;  // by a line end, which the terminal echoes
     for (;;) {
-        // A signal that came just before the read began would not end it:
-        // the wait looks for one every tenth of a second.
-        pollfd ready{terminal.fd(), POLLIN, 0};
-        const int polled = ::poll(&ready, 1, 100);
-        if (polled == 0) {
-            if (PendingInterrupt() == 0)
-                continue;
-            errno = EINTR;
+        // A signal that arrives just before a read begins does not end it:
+        // the read waits in short steps, with a look at what arrived before
+        // each.
+        if (PendingInterrupt() != 0) {
+            status = ReadInterrupted(what);
+            break;
         }
+        pollfd ready{terminal.fd(), POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kInterruptLookMilliseconds);
+        if (polled == 0)
+            continue;
         char c;
-        const ssize_t n = polled > 0 ? ::read(terminal.fd(), &c, 1) : -1;
+        const ssize_t n = polled < 0 ? -1 : ::read(terminal.fd(), &c, 1);
         if (n < 0) {
-            // An interrupt ends the wait: whoever caught the signal decides
-            // what happens next.
-            status = errno == EINTR ? Status::Make(StatusCode::kInterrupted,
-                                                   std::string("interrupted while reading ") + what)
-                                    : TerminalError("cannot read from", errno);
+            status =
+                errno == EINTR ? ReadInterrupted(what) : TerminalError("cannot read from", errno);
             break;
         }
         if (n == 0) {

@@ -1,6 +1,7 @@
 // Console control events. Windows calls the handler on a thread of its own;
-// the handler only records the event, and the main thread acts on it at its
-// next interruption point, exactly as with a signal elsewhere.
+// the handler records the event, and the main thread acts on it at its next
+// interruption point, exactly as with a signal elsewhere, while the handler
+// waits for it to have put the journal back.
 //
 // The events are reported as the signals they stand for, so the exit status
 // is 128 + that number: Ctrl-C is SIGINT (2, status 130), Ctrl-Break is
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "platform/os/Interrupt.h"
+#include "platform/os/windows/ConsoleEvents.h"
 #include "platform/os/windows/ConsoleWake.h"
 
 namespace platform {
@@ -23,36 +25,42 @@ constexpr int kCtrlC = 2;
 constexpr int kCtrlBreak = 21;
 constexpr int kHangUp = 1;
 
-// Windows ends a process five seconds after the console window closes (and
-// some seconds after a log-off); the run needs that long at most to put the
-// journal back, which it does between two of its interruption points.
-constexpr DWORD kCloseGraceMilliseconds = 4500;
-
 std::atomic<int> pending{0};
+std::atomic<bool> installed{false};
+
+// Set while no run has its journal to put back: the InterruptHandling that
+// goes sets it once the unwinding run has put the journal back, or the work
+// is done. Manual reset, so that every handler waiting on it wakes.
+HANDLE SettledEvent() {
+    static const HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return event;
+}
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
             pending.store(kCtrlC);
-            WakeConsoleRead();
-            return TRUE;
+            break;
         case CTRL_BREAK_EVENT:
             pending.store(kCtrlBreak);
-            WakeConsoleRead();
-            return TRUE;
+            break;
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             pending.store(kHangUp);
-            WakeConsoleRead();
-            // Returning lets Windows end the process at once. Waiting gives
-            // the main thread the time to restore the journal and exit,
-            // which ends this thread with it.
-            Sleep(kCloseGraceMilliseconds);
-            return TRUE;
+            break;
         default:
             return FALSE;
     }
+    WakeConsoleRead();
+    // Once this returns after a closing window, a log-off or a shutdown,
+    // Windows ends the process at once: the handler holds it until the run
+    // has put the journal back at its next interruption point, within the
+    // time Windows allows. Ctrl-C and Ctrl-Break wait alike: no event is
+    // done with before the journal is back.
+    if (WaitForSingleObject(SettledEvent(), kConsoleEventGraceMilliseconds) == WAIT_FAILED)
+        Sleep(kConsoleEventGraceMilliseconds);
+    return TRUE;
 }
 
 std::string Describe(int signal) {
@@ -70,21 +78,31 @@ std::string Describe(int signal) {
 
 }  // namespace
 
+BOOL DeliverConsoleEvent(DWORD event) {
+    return installed.load() ? OnConsoleEvent(event) : FALSE;
+}
+
 InterruptHandling::InterruptHandling() {
     pending.store(0);
+    ResetEvent(SettledEvent());
+    installed.store(true);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 InterruptHandling::~InterruptHandling() {
     SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    installed.store(false);
     // An event that came after the last interruption point, when the work
     // was past undoing, ends the program now that the work is done, with
-    // the status it stands for.
+    // the status it stands for (and the handler's thread with it).
     const int signal = pending.load();
     if (signal != 0 && std::uncaught_exceptions() == 0) {
         std::fflush(nullptr);
         ExitProcess(static_cast<UINT>(128 + signal));
     }
+    // The run has unwound through the restore: the journal is back, and a
+    // handler holding the process lets it go.
+    SetEvent(SettledEvent());
 }
 
 Interrupted::Interrupted(int signal)

@@ -22,8 +22,10 @@ enum class Folder {
 // What the person sees, and then types.
 struct Step {
     std::string shown;  // the whole screen so far; "<dir>" stands for the folder
-    std::string keys;
+    std::string keys;   // kHangUp: the terminal's window closes instead
 };
+
+const char kHangUp[] = "(hang up)";
 
 struct PromptCase {
     const char* name;
@@ -87,6 +89,22 @@ TEST(PromptTest, APersonIsAskedOnlyWhenNeededAndThePasswordNeverShows) {
           {ask + again + ask + again + ask + wrong + pause, "x\n"}},
          "",
          2},
+        // Stopped at the prompt, the run puts back what it had begun.
+        {"Ctrl-C at the prompt",
+         {},
+         Folder::kEnciphered,
+         "dream",
+         {{"Password: ", "\x03"}},
+         "Stopped: interrupted by SIGINT (Ctrl-C). The journal is as it was found.\n",
+         130},
+        {"the terminal closed at the prompt",
+         {},
+         Folder::kEnciphered,
+         "dream",
+         {{"Password: ", kHangUp}},
+         "Stopped: interrupted by SIGHUP (the terminal was closed). The journal is as it was "
+         "found.\n",
+         129},
         {"the end of input at the prompt",
          {},
          Folder::kEnciphered,
@@ -199,7 +217,7 @@ TEST(PromptTest, APersonIsAskedOnlyWhenNeededAndThePasswordNeverShows) {
             ASSERT_TRUE(program.WaitFor(shown)) << program.Screen() << program.Err();
             // The password never shows; the answers and nothing else do.
             EXPECT_EQ(shown, program.Screen());
-            const bool pause = i + 1 == c.dialog.size() && c.exitStatus != 1 && c.exitStatus != 130;
+            const bool pause = i + 1 == c.dialog.size() && (c.exitStatus == 0 || c.exitStatus == 2);
             if (pause) {
                 EXPECT_EQ(-1, program.Wait(200)) << "no pause";
             }
@@ -207,11 +225,16 @@ TEST(PromptTest, APersonIsAskedOnlyWhenNeededAndThePasswordNeverShows) {
             if (!pause || c.exitStatus != 0) {
                 EXPECT_EQ(before, Snapshot(dir.path())) << "changed before step " << i;
             }
-            program.Type(c.dialog[i].keys);
+            if (c.dialog[i].keys == kHangUp)
+                program.HangUp();
+            else
+                program.Type(c.dialog[i].keys);
         }
         EXPECT_EQ(c.exitStatus, program.Wait(20000)) << program.Err();
         EXPECT_EQ(0u, program.Err().find(Replace(c.err, "<dir>", dir.path()))) << program.Err();
-        EXPECT_TRUE(program.EchoOn()) << "the terminal was left without echo";
+        // A closed terminal has no settings left to put back.
+        EXPECT_TRUE(c.exitStatus == 129 || program.EchoOn())
+            << "the terminal was left without echo";
         if (c.exitStatus != 0) {
             EXPECT_EQ(before, Snapshot(dir.path())) << "the folder is not as it was";
         } else if (c.folder == Folder::kWestern && c.exitStatus == 0) {

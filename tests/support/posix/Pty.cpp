@@ -48,7 +48,8 @@ PtyProcess::~PtyProcess() {
         ::waitpid(pid_, nullptr, 0);
     }
     ::close(slave_);
-    ::close(master_);
+    if (master_ >= 0)
+        ::close(master_);
 }
 
 bool PtyProcess::Read(int milliseconds) {
@@ -70,6 +71,15 @@ bool PtyProcess::WaitFor(const std::string& text) {
 
 void PtyProcess::Type(const std::string& keys) {
     ASSERT_EQ(static_cast<ssize_t>(keys.size()), ::write(master_, keys.data(), keys.size()));
+}
+
+void PtyProcess::HangUp() {
+    while (Read(0)) {
+    }
+    // The last descriptor of the terminal's side goes: the program's session
+    // gets SIGHUP, and its terminal reads and writes fail from then on.
+    ::close(master_);
+    master_ = -1;
 }
 
 int PtyProcess::Wait(int milliseconds) {

@@ -22,6 +22,7 @@ class PtyProcess {
 
     bool WaitFor(const std::string& text);  // false when it does not appear in time
     void Type(const std::string& keys);     // "\n" is Enter, "\x04" the end of input
+    void HangUp();                          // the terminal's window closes
     int Wait(int milliseconds);             // the exit status, or -1 while it runs
     std::string Screen() const;             // what the terminal showed, line ends as "\n"
     std::string Err() const { return ReadFile(capture_.File("err")); }
