@@ -296,7 +296,7 @@ TEST_P(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
 
 // An earlier document that a kept copy holds already is not kept twice: it
 // goes, but only once the run has succeeded.
-TEST_F(SweepTest, AnEarlierDocumentKeptAlreadyGoesOnlyWithASuccess) {
+TEST_P(SweepTest, AnEarlierDocumentKeptAlreadyGoesOnlyWithASuccess) {
     WriteFile(pristine.File("data.xml.bak"), kOldDocument);
     const uint64_t total = CountOperations();
     for (uint64_t n = 1; n <= total + 1; ++n) {
