@@ -20,21 +20,31 @@ struct Token {
     bool EndsSection() const { return !text.empty() && text.back() == kSectionEnd; }
 };
 
-Token ReadToken(platform::BufferedReader& in) {
-    Token token;
-    for (;;) {
-        int c = in.Get();
-        if (c < 0) {
+// The plain file's bytes, read a token at a time.
+class Tokens {
+  public:
+    explicit Tokens(std::string_view bytes) : bytes_(bytes) {}
+
+    Token Next() {
+        Token token;
+        const size_t end = bytes_.find_first_of(kSeparators, next_);
+        if (end == std::string_view::npos) {
+            token.text = bytes_.substr(next_);
             token.endOfFile = true;
+            next_ = bytes_.size();
             return token;
         }
-        if (c == kItemEnd)
-            return token;
-        token.text.push_back(static_cast<char>(c));
-        if (c == kSectionEnd)
-            return token;
+        // A section end stays in the token; an item end does not.
+        token.text = bytes_.substr(next_, end - next_ + (bytes_[end] == kSectionEnd ? 1 : 0));
+        next_ = end + 1;
+        return token;
     }
-}
+
+  private:
+    static constexpr char kSeparators[] = {kItemEnd, kSectionEnd, '\0'};
+    std::string_view bytes_;
+    size_t next_ = 0;
+};
 
 // The decimal separator a date field shows, or 0 for a whole number.
 char SeparatorOf(const std::string& date) {
@@ -151,9 +161,18 @@ void WriteDataFile(const std::string& path, const std::vector<std::string>& plac
 void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
                   std::vector<std::string>* places, std::vector<std::string>* positions,
                   std::vector<TRecord>* records, char* decimalSeparator) {
+    std::string bytes;
+    platform::ThrowIfFailed(platform::ReadWholeFile(platform::Env::Current(), path, &bytes));
+    ParseDataFile(bytes, path, reporter, statedCount, places, positions, records, decimalSeparator);
+}
+
+void ParseDataFile(std::string_view bytes, const std::string& path, platform::Reporter& reporter,
+                   int32_t* statedCount, std::vector<std::string>* places,
+                   std::vector<std::string>* positions, std::vector<TRecord>* records,
+                   char* decimalSeparator) {
     char separator = 0;
-    platform::BufferedReader in(platform::Env::Current(), path);
-    Token token = ReadToken(in);
+    Tokens in(bytes);
+    Token token = in.Next();
     if (!platform::ParseInt32(token.text, statedCount))
         throw platform::Error(platform::Status::Make(platform::StatusCode::kCorrupt,
                                                      "data file " + Quoted(path) +
@@ -163,15 +182,15 @@ void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t
 
     // The lists are read whatever the count says: a count of 0 does not make
     // the places and positions of the file disappear.
-    token = ReadToken(in);  // "PLACE"
-    for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+    token = in.Next();  // "PLACE"
+    for (token = in.Next(); !token.endOfFile && !token.EndsSection(); token = in.Next())
         places->push_back(token.text);
     if (!token.endOfFile) {
-        for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+        for (token = in.Next(); !token.endOfFile && !token.EndsSection(); token = in.Next())
             positions->push_back(token.text);
     }
     if (!token.endOfFile) {
-        for (token = ReadToken(in);; token = ReadToken(in)) {
+        for (token = in.Next();; token = in.Next()) {
             if (token.endOfFile && token.text.empty())
                 break;
             // A record the end of the file cuts short is still the user's
@@ -189,7 +208,6 @@ void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t
                 break;
         }
     }
-    in.Close();
     if (decimalSeparator != nullptr)
         *decimalSeparator = separator;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Reporter.h"
@@ -40,6 +41,12 @@ bool LooksLikePlainJournal(const std::string& head);
 void ReadDataFile(const std::string& path, platform::Reporter& reporter, int32_t* statedCount,
                   std::vector<std::string>* places, std::vector<std::string>* positions,
                   std::vector<TRecord>* records, char* decimalSeparator = nullptr);
+// The same for the plain file's bytes, read already; `path` names the file in
+// messages.
+void ParseDataFile(std::string_view bytes, const std::string& path, platform::Reporter& reporter,
+                   int32_t* statedCount, std::vector<std::string>* places,
+                   std::vector<std::string>* positions, std::vector<TRecord>* records,
+                   char* decimalSeparator = nullptr);
 
 // Writes a plain data file in text mode (every line break, given as LF or as
 // CR LF, stored as CR LF), through a temporary file, so the file is never

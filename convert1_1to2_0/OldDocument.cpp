@@ -1,5 +1,8 @@
 #include "convert1_1to2_0/OldDocument.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "convert1_1to2_0/NumberedName.h"
 #include "core/DocumentTemplate.h"
 #include "core/JournalFiles.h"
@@ -92,10 +95,39 @@ OldDocument::~OldDocument() {
     PutBack();
 }
 
+// The kept copy ("data.xml.bak", "data.xml.N.bak": a file, not a link) that
+// holds the waiting document's bytes, or empty.
+std::string OldDocument::CopyHoldingIt() const {
+    Env& env = Env::Current();
+    std::vector<std::string> names;
+    ThrowIfFailed(env.ListDir(folder_, &names));
+    std::sort(names.begin(), names.end());
+    std::string waiting;
+    for (const std::string& name : names) {
+        const std::string path = platform::JoinPath(folder_, name);
+        if (!IsNumberedName(name, kDocument, kDocumentBackupSuffix) ||
+            KindOf(path) != FileKind::kFile)
+            continue;
+        if (waiting.empty())
+            ThrowIfFailed(platform::ReadWholeFile(env, waiting_, &waiting));
+        std::string copy;
+        ThrowIfFailed(platform::ReadWholeFile(env, path, &copy));
+        if (copy == waiting)
+            return path;
+    }
+    return std::string();
+}
+
 void OldDocument::Keep() {
-    if (state_ == kSetAside)
-        keptAs_ = RenameToFirstFreeNumberedName(Env::Current(), waiting_, folder_, kDocument,
-                                                kDocumentBackupSuffix);
+    if (state_ == kSetAside) {
+        keptAs_ = CopyHoldingIt();
+        keptBefore_ = !keptAs_.empty();
+        if (keptBefore_)
+            ThrowIfFailed(Env::Current().RemoveFile(waiting_));
+        else
+            keptAs_ = RenameToFirstFreeNumberedName(Env::Current(), waiting_, folder_, kDocument,
+                                                    kDocumentBackupSuffix);
+    }
     state_ = kKept;
 }
 

@@ -7,10 +7,11 @@
 
 // The document a run finds in "data.xml" is the user's: the newer release may
 // have been writing in it since an earlier conversion. It is never
-// overwritten or deleted. While the run builds a new document from the
+// overwritten or lost. While the run builds a new document from the
 // template, it waits under "data.xml.old"; a run that succeeds keeps it under
-// the first free name of "data.xml.bak", "data.xml.1.bak", ...; a run that
-// fails puts it back.
+// the first free name of "data.xml.bak", "data.xml.1.bak", ..., unless one of
+// those holds the very same bytes already (a run again over an unchanged
+// journal): then the waiting one goes; a run that fails puts it back.
 class OldDocument {
   public:
     // A document that an interrupted run left waiting goes back in place
@@ -28,20 +29,26 @@ class OldDocument {
     OldDocument(const OldDocument&) = delete;
     OldDocument& operator=(const OldDocument&) = delete;
 
-    // The run has succeeded: the old document takes its backup name. Throws
-    // platform::Error when it cannot (the run then fails and puts it back).
+    // The run has succeeded: the old document takes its backup name, or
+    // goes where a kept copy holds it already. Throws platform::Error when
+    // it cannot (the run then fails and puts it back).
     void Keep();
-    // Where Keep put it; empty when there was no old document.
+    // Where Keep put it, or the copy that held it already; empty when there
+    // was no old document.
     const std::string& keptAs() const { return keptAs_; }
+    // True when keptAs() held the document before this run.
+    bool keptBefore() const { return keptBefore_; }
 
   private:
     void PutBack();
+    std::string CopyHoldingIt() const;
 
     enum State { kNone, kSetAside, kKept };
     const std::string folder_;
     const std::string document_;
     const std::string waiting_;
     std::string keptAs_;
+    bool keptBefore_ = false;
     platform::Reporter& reporter_;
     State state_ = kKept;
     platform::RecoveryAction recovery_;

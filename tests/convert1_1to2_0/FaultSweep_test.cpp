@@ -294,6 +294,39 @@ TEST_P(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
     }
 }
 
+// An earlier document that a kept copy holds already is not kept twice: it
+// goes, but only once the run has succeeded.
+TEST_P(SweepTest, AnEarlierDocumentKeptAlreadyGoesOnlyWithASuccess) {
+    WriteFile(pristine.File("data.xml.bak"), kOldDocument);
+    const uint64_t total = CountOperations();
+    for (uint64_t n = 1; n <= total + 1; ++n) {
+        TempDir dir;
+        Prepare(dir.path());
+        FaultPlan plan;
+        plan.failAt = n;  // past the last: no failure
+        const ProcessResult run = RunWithFaults(dir.path(), plan).result;
+        const std::string context = "operation " + std::to_string(n) + ": " + run.err;
+        const bool succeeded = run.exitStatus == 0;
+        const bool unfinished = run.err.find("converted all the same") != std::string::npos;
+        EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml.bak"))) << context;
+        EXPECT_FALSE(Exists(dir.File("data.xml.1.bak"))) << context;
+        if (!succeeded && !unfinished) {
+            EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml"))) << context;
+        } else {
+            EXPECT_FALSE(Exists(dir.File("data.xml.old"))) << context;
+            EXPECT_EQ(3, DreamsIn(dir.File("data.xml"))) << context;
+        }
+        if (succeeded) {
+            EXPECT_NE(std::string::npos,
+                      run.err.find(" The earlier document is already kept as \"" +
+                                   dir.File("data.xml.bak") + "\".\n"))
+                << context;
+        }
+        if (HasFailure())
+            break;
+    }
+}
+
 // The cryptographic service failing at any of its calls (hashing the
 // password, setting up a cipher, any step of deciphering or enciphering) is
 // an error with the service's reason, never "Wrong password!", which would

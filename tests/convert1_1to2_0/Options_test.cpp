@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/text/CodePage.h"
 #include "support/Journals.h"
 #include "support/TestSupport.h"
 
@@ -51,6 +52,34 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         {{"pw "}, "pw", 2, wrong, ""},
         {{}, "pw", 2, wrong, "The journal is enciphered, or is no journal: give its password"},
         {{}, "/", 1, "", "is a folder, not a file\nThe journal was not converted.\n"},
+        // Slips of the options are errors that name the way out; a dash
+        // argument that is no option is a password, but not one for a new
+        // journal.
+        {{"--codepage", "1252", "pw"},
+         "pw",
+         1,
+         "",
+         "Error: the value of --codepage goes after \"=\", as in --codepage=1252; the supported "
+         "code pages are 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258\n" +
+             usage},
+        {{"--Codepage=1252", "pw"}, "pw", 1, "", "(did you mean --codepage=1252?)"},
+        {{"--verbose"},
+         "pw",
+         1,
+         "",
+         "Error: unknown option \"--verbose\"; the options are --help (-h), --version, "
+         "--codepage=N and --. A password that begins with \"--\" goes after \"--\": "
+         "convert1_1to2_0 -- --verbose\n"},
+        {{"--codepage=1252", "pw", "--codepage=1252"}, "pw", 1, "", "--codepage is given twice"},
+        {{"-v"}, "pw", 2, wrong, "Note: \"-v\" was taken as the password; the options are"},
+        {{"-v"},
+         "-",
+         1,
+         "",
+         "(no file \"data\"), and \"-v\" is no option; the options are --help (-h), --version, "
+         "--codepage=N and --. To make a new journal whose password begins with \"-\", give it "
+         "after \"--\": convert1_1to2_0 -- -v\nThe journal was not converted.\n"},
+        {{"--", "-v"}, "-", 0, "Done", "Note: no journal (no data file \"data\") was found"},
         {{"pw"},
          "_",
          1,
@@ -73,15 +102,19 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         EXPECT_EQ(c.exitStatus, run.exitStatus) << run.err;
         EXPECT_EQ(c.out, c.out == usage ? run.out.substr(0, usage.size()) : run.out);
         for (const char* text : {"current folder", "\"Password: \"", "private", "Exit status: 0",
-                                 "man convert1_1to2_0"})
+                                 "man convert1_1to2_0", "otherwise 1251 (here: 1251)",
+                                 "begins with \"--\" must\n                 follow it"})
             EXPECT_TRUE(c.out != usage || run.out.find(text) != std::string::npos) << text;
         EXPECT_EQ(c.errHas.empty(), run.err.empty()) << run.err;
         EXPECT_NE(std::string::npos, run.err.find(c.errHas)) << run.err;
         if (c.out != "Done" && c.exitStatus != 3) {
             EXPECT_EQ(before, Snapshot(dir.path())) << "the folder was changed";
         } else if (c.exitStatus == 0 && c.password == "-") {
-            EXPECT_EQ("0\x02PLACE\x03POSITION\x03RECORD\x03",
-                      Decipher(dir.File("data"), "\xef\xe0\xf0\xee\xeb\xfc"));  // Windows-1251
+            // The new journal's password, spelled as the journal's Windows
+            // (Windows-1251) spells it.
+            std::string spelled;
+            ASSERT_TRUE(platform::Utf8ToCodePage(c.args.back(), 1251, &spelled));
+            EXPECT_EQ("0\x02PLACE\x03POSITION\x03RECORD\x03", Decipher(dir.File("data"), spelled));
             EXPECT_EQ("an earlier document", ReadFile(dir.File("data.xml.bak")));
         } else if (c.exitStatus == 0) {
             EXPECT_EQ(ReadFile(DataFile("cipher/journals/sample/plain/data")),
