@@ -3,8 +3,9 @@
 #include "platform/Status.h"
 #include "platform/text/CodePage.h"
 
-const char kUsageLine[] = "convert1_1to2_0 [--help | --version] | [--codepage=N] [--] [PASSWORD]";
-const char kOptionList[] = "--help (-h), --version, --codepage=N and --";
+const char kUsageLine[] =
+    "convert1_1to2_0 [--help | --version] | [--check] [--codepage=N] [--] [PASSWORD]";
+const char kOptionList[] = "--help (-h), --version, --check, --codepage=N and --";
 
 namespace {
 
@@ -49,7 +50,8 @@ std::string UnknownOption(const std::string& arg) {
     std::string meant;
     if (name == kCodePageOption)
         meant = kCodePageOption + (equals == std::string::npos ? "=N" : arg.substr(equals));
-    else if (equals == std::string::npos && (name == "--help" || name == "--version"))
+    else if (equals == std::string::npos &&
+             (name == "--help" || name == "--version" || name == "--check"))
         meant = name;
     std::string message = "unknown option " + platform::Quoted(arg);
     if (!meant.empty())
@@ -70,6 +72,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCo
     };
     int passwords = 0;
     bool optionsEnded = false;
+    bool check = false;
     std::string codePageArg;  // the --codepage=N given, for a repeat's message
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -85,6 +88,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCo
             }
             if (arg == "--") {
                 optionsEnded = true;
+                continue;
+            }
+            if (arg == "--check") {
+                if (check)
+                    fail("--check is given twice; give each option once. The options are " +
+                         std::string(kOptionList));
+                check = true;
                 continue;
             }
             if (arg == kCodePageOption) {
@@ -132,6 +142,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCo
     if (!error.empty()) {
         line.action = CommandLine::Action::kError;
         line.error = error;
+    } else if (check) {
+        line.action = CommandLine::Action::kCheck;
     }
     return line;
 }

@@ -4,13 +4,14 @@
 #include <vector>
 
 // What the command line asks for:
-//   convert1_1to2_0 [--help | --version] | [--codepage=N] [--] [PASSWORD]
+//   convert1_1to2_0 [--help | --version] | [--check] [--codepage=N] [--] [PASSWORD]
 // Only those exact spellings are options, each given once. Any other
 // argument that begins with "--" is a slip (an unknown or misspelt option):
 // a password that begins with "--" goes after "--", which ends the options.
 // Other arguments, even "-v", are the password.
 struct CommandLine {
-    enum class Action { kConvert, kHelp, kVersion, kError };
+    // kCheck: tell what a conversion would do, changing nothing.
+    enum class Action { kConvert, kCheck, kHelp, kVersion, kError };
     Action action = Action::kConvert;
     std::string password;
     bool passwordGiven = false;  // an empty argument counts: it says "no password"

@@ -21,10 +21,6 @@ namespace {
 
 const char* const kSource = "convert1_1to2_0/DreamBase";
 
-bool IsAscii(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
-}
-
 // The number of a kept working copy ("data.interrupted.3": 3), 0 for the
 // first.
 unsigned long CopyNumber(const std::string& name) {
@@ -53,6 +49,7 @@ TDreamBase::TDreamBase(const Options& options, platform::Reporter& reporter)
       codePageChosen_(options.codePageChosen),
       askPassword_(options.askPassword),
       confirmNewJournal_(options.confirmNewJournal),
+      inspectOnly_(options.inspectOnly),
       reporter_(reporter) {
     ThrowIfFailed(Env::Current().GetCurrentDir(&folder));
     DATA_F_NAME = platform::JoinPath(folder, journal_files::kDataFile);
@@ -87,19 +84,26 @@ Status TDreamBase::OpenJournal() {
     std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
 
     ExamineDataFile();
-    LeftoverResolution leftover =
-        ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings, reporter_);
+    auto dealWithLeftover = [&] {
+        leftover_ = inspectOnly_ ? PlanLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings)
+                                 : ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings,
+                                                              reporter_);
+        return leftover_.outcome;
+    };
+    LeftoverOutcome leftover = dealWithLeftover();
     // Telling what an interrupted run left needs the journal's password.
     std::string typed;
-    while (leftover.outcome == LeftoverOutcome::kWrongPassword && password.empty() &&
-           AskPassword(&typed)) {
+    while (leftover == LeftoverOutcome::kWrongPassword && password.empty() && AskPassword(&typed)) {
         spellings = platform::PasswordSpellings(typed, codePage_);
-        leftover = ResolveLeftoverWorkingCopy(DATA_F_NAME, workingCopy_, spellings, reporter_);
-        if (leftover.outcome != LeftoverOutcome::kWrongPassword)
+        leftover = dealWithLeftover();
+        if (leftover != LeftoverOutcome::kWrongPassword)
             password = typed;
     }
-    if (leftover.outcome == LeftoverOutcome::kWrongPassword)
+    if (leftover == LeftoverOutcome::kWrongPassword)
         return WrongPassword();
+    // Inspecting, the copy that a run would put back is the journal.
+    const std::string& journalFile =
+        leftover == LeftoverOutcome::kPutBack && inspectOnly_ ? workingCopy_ : DATA_F_NAME;
 
     if (ExamineDataFile() == FileKind::kMissing) {
         RefuseWithoutJournal();
@@ -109,7 +113,7 @@ Status TDreamBase::OpenJournal() {
         password = spellings.front();
     } else {
         std::string bytes;
-        ThrowIfFailed(platform::ReadWholeFile(env, DATA_F_NAME, &bytes));
+        ThrowIfFailed(platform::ReadWholeFile(env, journalFile, &bytes));
         // An empty data file is no journal. Converting it would write an
         // empty journal over it and rotate the good copy out of the backups.
         if (bytes.empty())
@@ -125,7 +129,7 @@ Status TDreamBase::OpenJournal() {
                     "the backup " + Quoted(backup) + " is not a file; move it out of the way",
                     backup));
         }
-        ThrowIfFailed(env.GetOwnership(DATA_F_NAME, &ownership_));
+        ThrowIfFailed(env.GetOwnership(journalFile, &ownership_));
         if (!FindKey(bytes))
             return WrongPassword();
         std::string().swap(bytes);  // its memory goes back now
@@ -192,7 +196,7 @@ bool TDreamBase::TryPassword(const std::string& typed, const std::string& bytes)
             return true;
         }
     }
-    if (codePageChosen_ || IsAscii(typed))
+    if (codePageChosen_ || platform::IsAscii(typed))
         return false;
     // The journal's Windows may have used another code page than the one
     // taken: its spelling of the password tells. Several pages may spell it
@@ -268,6 +272,10 @@ void TDreamBase::RefuseWithoutJournal() {
             copies.push_back({1, name});
         else if (IsKeptWorkingCopyName(name))
             copies.push_back({~0ul - CopyNumber(name), name});
+    }
+    if (inspectOnly_ && leftover_.outcome == LeftoverOutcome::kKeptAside) {
+        const std::string name = platform::NameOf(leftover_.keptAs);
+        copies.push_back({~0ul - CopyNumber(name), name});
     }
     if (copies.empty())
         return;

@@ -10,6 +10,7 @@
 #include "convert1_1to2_0/DataFile.h"
 #include "convert1_1to2_0/FileUtils.h"
 #include "convert1_1to2_0/IniFile.h"
+#include "convert1_1to2_0/LeftoverWorkingCopy.h"
 #include "platform/Reporter.h"
 #include "platform/Status.h"
 #include "platform/os/Env.h"
@@ -48,6 +49,10 @@ class TDreamBase {
         // When given, called before a new journal is made where there is
         // none; it throws platform::Error to refuse, with nothing changed.
         std::function<void()> confirmNewJournal;
+        // Changes nothing in the folder, not even what an interrupted run
+        // left: the journal is opened as a run would find it once that is
+        // dealt with (see Leftover()). Such a store is only read.
+        bool inspectOnly = false;
     };
 
     // Opens the journal in the current folder: reads it and deciphers it in
@@ -101,6 +106,13 @@ class TDreamBase {
     // journal, where those are not the chosen code page's spelling (nor the
     // password as typed); empty otherwise.
     const std::vector<int>& PasswordCodePages() const { return passwordPages_; }
+    // How the data file was enciphered; meaningless for a plain one.
+    CipherScheme Scheme() const { return scheme_; }
+    // The data file was plain, and no password was given.
+    bool OpenedPlain() const { return openedPlain_; }
+    // What was (or, when only inspecting, would be) done with a working copy
+    // an interrupted run left.
+    const LeftoverResolution& Leftover() const { return leftover_; }
 
   private:
     // What the folder holds compared with what the run found, and so what
@@ -143,6 +155,8 @@ class TDreamBase {
     std::function<bool(std::string*)> askPassword_;
     int passwordTries_ = 0;
     std::function<void()> confirmNewJournal_;
+    bool inspectOnly_;
+    LeftoverResolution leftover_;
     platform::Reporter& reporter_;
 
     // The deciphered journal, from Open until BeginChanges lays it in place.

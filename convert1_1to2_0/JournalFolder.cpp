@@ -8,10 +8,12 @@ using platform::Status;
 using platform::StatusCode;
 using platform::ThrowIfFailed;
 
-JournalFolder::JournalFolder() {
+JournalFolder::JournalFolder(Access access) {
     Env& env = Env::Current();
     ThrowIfFailed(env.GetCurrentDir(&path_));
-    const Status status = env.LockDir(path_, journal_files::kLockFile, &lock_);
+    const Status status = access == Access::kChange
+                              ? env.LockDir(path_, journal_files::kLockFile, &lock_)
+                              : env.LockDirToRead(path_, journal_files::kLockFile, &lock_);
     if (status.Is(StatusCode::kBusy))
         throw platform::Error(Status::Make(
             StatusCode::kBusy,
@@ -21,20 +23,25 @@ JournalFolder::JournalFolder() {
     ThrowIfFailed(status);
 }
 
-void JournalFolder::RemoveLeftoverTemporaries() {
+std::vector<std::string> JournalFolder::LeftoverTemporaries() const {
     Env& env = Env::Current();
-    std::vector<std::string> names;
+    std::vector<std::string> names, temporaries;
     ThrowIfFailed(env.ListDir(path_, &names));
     for (const std::string& name : names) {
         if (!journal_files::IsTemporaryName(name))
             continue;
         // Only a plain file: whatever else took such a name is not ours.
-        const std::string path = platform::JoinPath(path_, name);
         platform::FileKind kind;
-        ThrowIfFailed(env.GetFileKind(path, &kind));
+        ThrowIfFailed(env.GetFileKind(platform::JoinPath(path_, name), &kind));
         if (kind == platform::FileKind::kFile)
-            ThrowIfFailed(env.RemoveFile(path));
+            temporaries.push_back(name);
     }
+    return temporaries;
+}
+
+void JournalFolder::RemoveLeftoverTemporaries() {
+    for (const std::string& name : LeftoverTemporaries())
+        ThrowIfFailed(Env::Current().RemoveFile(platform::JoinPath(path_, name)));
 }
 
 void JournalFolder::Sync() {

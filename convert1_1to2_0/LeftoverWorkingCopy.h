@@ -27,8 +27,14 @@ enum class LeftoverOutcome { kNone, kRemoved, kPutBack, kKeptAside, kWrongPasswo
 struct LeftoverResolution {
     LeftoverOutcome outcome = LeftoverOutcome::kNone;
     std::string keptAs;  // for kKeptAside
+    std::string why;     // what the proof found, for kRemoved, kPutBack and kKeptAside
 };
 
+// What would be done, worked out without changing anything.
+LeftoverResolution PlanLeftoverWorkingCopy(const std::string& dataFile,
+                                           const std::string& workingCopy,
+                                           const std::vector<std::string>& passwords);
+// Works it out and does it.
 LeftoverResolution ResolveLeftoverWorkingCopy(const std::string& dataFile,
                                               const std::string& workingCopy,
                                               const std::vector<std::string>& passwords,

@@ -22,6 +22,17 @@ bool IsNumberedName(const std::string& name, const std::string& base, const std:
     return true;
 }
 
+std::string FirstFreeNumberedName(platform::Env& env, const std::string& folder,
+                                  const std::string& base, const std::string& suffix) {
+    for (int number = 0;; ++number) {
+        const std::string path = platform::JoinPath(folder, NumberedName(base, number, suffix));
+        platform::FileKind kind;
+        platform::ThrowIfFailed(env.GetFileKind(path, &kind));
+        if (kind == platform::FileKind::kMissing)
+            return path;
+    }
+}
+
 std::string RenameToFirstFreeNumberedName(platform::Env& env, const std::string& from,
                                           const std::string& folder, const std::string& base,
                                           const std::string& suffix) {

@@ -38,7 +38,95 @@ bool IsBareTemplate(const std::string& path) {
            bytes == platform::ToTextMode(BuildDocumentTemplate());
 }
 
+[[noreturn]] void WaitingInTheWay(const std::string& waiting) {
+    throw platform::Error(Status::Make(StatusCode::kExists,
+                                       Quoted(waiting) +
+                                           " is in the way: it is not a file, and this program "
+                                           "keeps the earlier document under that name",
+                                       waiting));
+}
+
+[[noreturn]] void DocumentNotAFile(const std::string& document) {
+    throw platform::Error(Status::Make(
+        StatusCode::kExists,
+        "the document " + Quoted(document) + " is not a file; move it out of the way", document));
+}
+
+// The kept copy in `folder` ("data.xml.bak", "data.xml.N.bak": a file, not a
+// link) that holds the bytes of the document at `path`, or empty.
+std::string CopyHolding(const std::string& folder, const std::string& path) {
+    Env& env = Env::Current();
+    std::vector<std::string> names;
+    ThrowIfFailed(env.ListDir(folder, &names));
+    std::sort(names.begin(), names.end());
+    std::string document;
+    bool read = false;
+    for (const std::string& name : names) {
+        const std::string copyPath = platform::JoinPath(folder, name);
+        if (!IsNumberedName(name, kDocument, kDocumentBackupSuffix) ||
+            KindOf(copyPath) != FileKind::kFile)
+            continue;
+        if (!read)
+            ThrowIfFailed(platform::ReadWholeFile(env, path, &document));
+        read = true;
+        std::string copy;
+        ThrowIfFailed(platform::ReadWholeFile(env, copyPath, &copy));
+        if (copy == document)
+            return copyPath;
+    }
+    return std::string();
+}
+
 }  // namespace
+
+OldDocument::Plan OldDocument::PlanFor(const std::string& folder) {
+    Env& env = Env::Current();
+    const std::string waiting = platform::JoinPath(folder, kWaitingDocument);
+    const std::string document = platform::JoinPath(folder, kDocument);
+    Plan plan;
+    FileKind kind = KindOf(waiting);
+    std::string earlier = document;  // where the document a run sets aside lies now
+    if (kind != FileKind::kMissing) {
+        if (!IsDocumentKind(kind))
+            WaitingInTheWay(waiting);
+        plan.putBack = waiting;
+        const FileKind documentKind = KindOf(document);
+        if (documentKind == FileKind::kFile && IsBareTemplate(document))
+            plan.templateGoes = true;
+        else if (documentKind != FileKind::kMissing)
+            plan.standingKeptAs =
+                FirstFreeNumberedName(env, folder, kDocument, kDocumentBackupSuffix);
+        earlier = waiting;
+    } else {
+        kind = KindOf(document);
+        if (kind == FileKind::kMissing)
+            return plan;
+        if (!IsDocumentKind(kind))
+            DocumentNotAFile(document);
+    }
+    plan.keptAs = CopyHolding(folder, earlier);
+    plan.keptBefore = !plan.keptAs.empty();
+    if (!plan.keptBefore && !plan.standingKeptAs.empty()) {
+        // The recovery takes the first free name; the document takes the
+        // next, unless what stood there is the same.
+        if (KindOf(document) == FileKind::kFile) {
+            std::string standing, same;
+            ThrowIfFailed(platform::ReadWholeFile(env, document, &standing));
+            ThrowIfFailed(platform::ReadWholeFile(env, earlier, &same));
+            plan.keptBefore = standing == same;
+        }
+        for (int number = 0; plan.keptAs.empty(); ++number) {
+            const std::string path =
+                platform::JoinPath(folder, NumberedName(kDocument, number, kDocumentBackupSuffix));
+            if (plan.keptBefore ? path == plan.standingKeptAs
+                                : path != plan.standingKeptAs && KindOf(path) == FileKind::kMissing)
+                plan.keptAs = path;
+        }
+    } else if (!plan.keptBefore) {
+        plan.keptAs = FirstFreeNumberedName(env, folder, kDocument, kDocumentBackupSuffix);
+    }
+    return plan;
+}
 
 void OldDocument::RecoverInterruptedRun(const std::string& folder, platform::Reporter& reporter) {
     Env& env = Env::Current();
@@ -48,11 +136,7 @@ void OldDocument::RecoverInterruptedRun(const std::string& folder, platform::Rep
     if (kind == FileKind::kMissing)
         return;
     if (!IsDocumentKind(kind))
-        throw platform::Error(Status::Make(StatusCode::kExists,
-                                           Quoted(waiting) +
-                                               " is in the way: it is not a file, and this program "
-                                               "keeps the earlier document under that name",
-                                           waiting));
+        WaitingInTheWay(waiting);
     std::string standing;
     const FileKind documentKind = KindOf(document);
     if (documentKind == FileKind::kFile && IsBareTemplate(document)) {
@@ -81,10 +165,7 @@ OldDocument::OldDocument(const std::string& folder, platform::Reporter& reporter
         return;
     }
     if (!IsDocumentKind(kind))
-        throw platform::Error(Status::Make(
-            StatusCode::kExists,
-            "the document " + Quoted(document_) + " is not a file; move it out of the way",
-            document_));
+        DocumentNotAFile(document_);
     const Status status = Env::Current().RenameNoReplace(document_, waiting_);
     if (!status.ok())
         throw platform::Error(status.Within("cannot set the earlier document aside"));
@@ -95,32 +176,9 @@ OldDocument::~OldDocument() {
     PutBack();
 }
 
-// The kept copy ("data.xml.bak", "data.xml.N.bak": a file, not a link) that
-// holds the waiting document's bytes, or empty.
-std::string OldDocument::CopyHoldingIt() const {
-    Env& env = Env::Current();
-    std::vector<std::string> names;
-    ThrowIfFailed(env.ListDir(folder_, &names));
-    std::sort(names.begin(), names.end());
-    std::string waiting;
-    for (const std::string& name : names) {
-        const std::string path = platform::JoinPath(folder_, name);
-        if (!IsNumberedName(name, kDocument, kDocumentBackupSuffix) ||
-            KindOf(path) != FileKind::kFile)
-            continue;
-        if (waiting.empty())
-            ThrowIfFailed(platform::ReadWholeFile(env, waiting_, &waiting));
-        std::string copy;
-        ThrowIfFailed(platform::ReadWholeFile(env, path, &copy));
-        if (copy == waiting)
-            return path;
-    }
-    return std::string();
-}
-
 void OldDocument::Keep() {
     if (state_ == kSetAside) {
-        keptAs_ = CopyHoldingIt();
+        keptAs_ = CopyHolding(folder_, waiting_);
         keptBefore_ = !keptAs_.empty();
         if (keptBefore_)
             ThrowIfFailed(Env::Current().RemoveFile(waiting_));

@@ -19,6 +19,17 @@ class OldDocument {
     // it is the bare template.
     static void RecoverInterruptedRun(const std::string& folder, platform::Reporter& reporter);
 
+    // What a run would do with the documents in `folder`, worked out
+    // without changing anything.
+    struct Plan {
+        std::string putBack;         // the waiting document goes back in place first
+        bool templateGoes = false;   // ... over the bare template an interrupted run made
+        std::string standingKeptAs;  // ... while what stood there is kept under this name
+        std::string keptAs;          // the earlier document is kept under this name
+        bool keptBefore = false;     // ... which holds it already: it goes
+    };
+    static Plan PlanFor(const std::string& folder);
+
     // Sets "data.xml" aside, when there is one. Throws, with nothing
     // changed, when it cannot: merging into it would change the user's
     // document and add every dream again at each run.
@@ -41,7 +52,6 @@ class OldDocument {
 
   private:
     void PutBack();
-    std::string CopyHoldingIt() const;
 
     enum State { kNone, kSetAside, kKept };
     const std::string folder_;

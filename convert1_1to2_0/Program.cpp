@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "convert1_1to2_0/CheckJournal.h"
 #include "convert1_1to2_0/CommandLine.h"
 #include "convert1_1to2_0/ConvertJournal.h"
 #include "platform/os/Console.h"
@@ -55,6 +56,9 @@ std::string HelpText() {
            "                 option, then as each other code page spells it). Texts that\n"
            "                 look written in another code page (\"cafй\" for \"café\") bring\n"
            "                 a question, or a warning that names the option to use.\n"
+           "  --check        tells what a conversion would do, file by file, and whether\n"
+           "                 it would succeed (the exit status it would end with), changing\n"
+           "                 nothing in the folder; only the password is asked for.\n"
            "  --             ends the options: what follows is the password, even if it\n"
            "                 begins with \"-\". A password that begins with \"--\" must\n"
            "                 follow it; any other argument spelled \"--name\" is an error.\n"
@@ -98,6 +102,31 @@ void WaitForEnter(std::istream& in, platform::Reporter& reporter, const char* li
     in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
 }
 
+// What a conversion would do, told on standard output; the exit status is
+// the one the conversion would end with, or 1 where it would ask first.
+int RunCheck(const ConversionOptions& options, platform::Reporter& reporter) {
+    CheckVerdict verdict;
+    try {
+        verdict = CheckJournal(options, reporter);
+    } catch (const platform::Interrupted& interrupted) {
+        reporter.Line("Stopped: " + interrupted.status().message() + ". Nothing was changed.");
+        return interrupted.exitStatus();
+    }
+    if (!reporter.ok()) {
+        reporter.Error("cannot write to standard output");
+        return kErrorExitStatus;
+    }
+    switch (verdict) {
+        case CheckVerdict::kWouldSucceed:
+            return 0;
+        case CheckVerdict::kWrongPassword:
+            return kWrongPasswordExitStatus;
+        case CheckVerdict::kWouldStop:
+            break;
+    }
+    return kErrorExitStatus;
+}
+
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& args, const ProgramConsole& console) {
@@ -115,6 +144,7 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
             reporter.Line(std::string("Usage: ") + kUsageLine);
             return kErrorExitStatus;
         case CommandLine::Action::kConvert:
+        case CommandLine::Action::kCheck:
             break;
     }
 
@@ -145,6 +175,8 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
             return answer.ok();
         };
     }
+    if (line.action == CommandLine::Action::kCheck)
+        return RunCheck(options, reporter);
     ConversionReport report;
     try {
         report = ConvertJournal(options, reporter);

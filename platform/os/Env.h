@@ -111,6 +111,12 @@ class Env {
     // the name is not used.
     virtual Status LockDir(const std::string& path, const std::string& lockName,
                            std::unique_ptr<FolderLock>* lock) = 0;
+    // The same for a run that only reads and must change nothing in the
+    // folder: where the lock is on the folder itself, a shared one is taken
+    // (kBusy while a run holds the lock); where the lock is a file, nothing
+    // is created, *lock stays empty, and kBusy says the file is held.
+    virtual Status LockDirToRead(const std::string& path, const std::string& lockName,
+                                 std::unique_ptr<FolderLock>* lock) = 0;
     virtual Status GetCurrentDir(std::string* path) = 0;
 
     // The Env in use: the real file system unless a test installed another.

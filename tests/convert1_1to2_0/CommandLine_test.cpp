@@ -40,7 +40,8 @@ TEST(CommandLineTest, ParsesEachForm) {
         {{"--Codepage=1252"},
          error,
          "unknown option \"--Codepage=1252\" (did you mean --codepage=1252?); the options are "
-         "--help (-h), --version, --codepage=N and --. A password that begins with \"--\" goes "
+         "--help (-h), --version, --check, --codepage=N and --. A password that begins with \"--\" "
+         "goes "
          "after \"--\": convert1_1to2_0 -- --Codepage=1252",
          0},
         {{"pw", "--verbose"}, error, "unknown option \"--verbose\"; the options are", 0},
@@ -50,6 +51,11 @@ TEST(CommandLineTest, ParsesEachForm) {
          "--codepage is given twice (\"--codepage=1251\" and \"--codepage=1252\"); give each "
          "option once. The options are",
          0},
+        {{"--codepage=1252", "--check", "pw"}, Action::kCheck, "pw", 1252},
+        {{"--", "--check"}, convert, "--check", 1251},
+        {{"--check", "pw", "--check"}, error, "--check is given twice", 0},
+        {{"--Check"}, error, "(did you mean --check?)", 0},
+        {{"--check", "--version"}, Action::kVersion, "", 0},
         {{"--version", "--verbose"}, Action::kVersion, "", 0},
         {{"pw", "--codepage=7", "--help", "two"}, Action::kHelp, "", 0},
         {{"--version", "--help"}, Action::kHelp, "", 0},
@@ -70,7 +76,7 @@ TEST(CommandLineTest, ParsesEachForm) {
             context += "[" + arg + "] ";
         const CommandLine line = ParseCommandLine(c.args, 1251);
         EXPECT_EQ(c.action, line.action) << context << line.error;
-        if (c.action == convert) {
+        if (c.action == convert || c.action == Action::kCheck) {
             EXPECT_EQ(c.password, line.passwordGiven ? line.password : "(none)") << context;
             EXPECT_EQ(c.codePage, line.codePage) << context;
             EXPECT_EQ(c.mayBeOption, line.passwordLooksLikeOption) << context;

@@ -199,6 +199,14 @@ Status FaultInjectionEnv::LockDir(const std::string& path, const std::string& lo
     return status;
 }
 
+Status FaultInjectionEnv::LockDirToRead(const std::string& path, const std::string& lockName,
+                                        std::unique_ptr<FolderLock>* lock) {
+    Status status = Begin("lock", path) ? Injected("lock folder", path)
+                                        : base_.LockDirToRead(path, lockName, lock);
+    End();
+    return status;
+}
+
 Status FaultInjectionEnv::GetCurrentDir(std::string* path) {
     Status status =
         Begin("getcwd", "") ? Injected("find", "current folder") : base_.GetCurrentDir(path);

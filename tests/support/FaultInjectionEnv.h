@@ -55,6 +55,8 @@ class FaultInjectionEnv : public Env {
     Status SyncDir(const std::string& path) override;
     Status LockDir(const std::string& path, const std::string& lockName,
                    std::unique_ptr<FolderLock>* lock) override;
+    Status LockDirToRead(const std::string& path, const std::string& lockName,
+                         std::unique_ptr<FolderLock>* lock) override;
     Status GetCurrentDir(std::string* path) override;
 
     // Used by the file objects this Env hands out. True when this operation

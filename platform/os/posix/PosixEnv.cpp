@@ -297,6 +297,21 @@ class PosixEnv : public Env {
         return Status::OK();
     }
 
+    Status LockDirToRead(const std::string& path, const std::string& /*lockName*/,
+                         std::unique_ptr<FolderLock>* lock) override {
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return Status::FromErrno("cannot open folder", path, errno);
+        auto held = std::make_unique<PosixFolderLock>(fd);
+        while (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            return Status::FromErrno("cannot lock folder", path, errno);  // EWOULDBLOCK: busy
+        }
+        *lock = std::move(held);
+        return Status::OK();
+    }
+
     Status GetCurrentDir(std::string* path) override {
         std::vector<char> buffer(256);
         for (;;) {
