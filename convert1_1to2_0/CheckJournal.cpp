@@ -175,13 +175,14 @@ std::string Counted(size_t n, const char* noun) {
 }  // namespace
 
 CheckVerdict CheckJournal(const ConversionOptions& options, platform::Reporter& reporter) {
+    // Ctrl-C and the like end the check as they end a conversion.
+    platform::InterruptHandling interrupts;
     CollectingReporter quiet(reporter);
     Findings findings;
     CheckVerdict verdict = CheckVerdict::kWouldSucceed;
     std::string last = "a conversion would succeed.";
     try {
         CheckCodePage(options.codePage);
-        platform::InterruptHandling interrupts;
         JournalFolder folder(JournalFolder::Access::kRead);
         CheckJournalFitsInMemory(folder.path());
         const OldDocument::Plan documents = OldDocument::PlanFor(folder.path());
@@ -252,6 +253,9 @@ CheckVerdict CheckJournal(const ConversionOptions& options, platform::Reporter& 
         verdict = CheckVerdict::kWouldStop;
         last = std::string("a conversion would stop: ") + error.what() + ".";
     }
+    // A signal that came while the journal was read ends the check as it
+    // would end a conversion.
+    platform::CheckForInterrupt();
     std::string report;
     for (const auto* lines : {&findings.files, &findings.journal, &quiet.lines})
         for (const std::string& line : *lines)

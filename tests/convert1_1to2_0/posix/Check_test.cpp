@@ -16,6 +16,7 @@
 
 #include "support/Journals.h"
 #include "support/TestSupport.h"
+#include "support/posix/Pty.h"
 
 using namespace testing_support;
 
@@ -205,4 +206,59 @@ TEST(CheckTest, ReadsAReadOnlyFolderAndWaitsForNoRunningConversion) {
     EXPECT_NE(std::string::npos, check.out.find("Verdict: a conversion would succeed.\n"));
     EXPECT_EQ(1, run.exitStatus) << "a conversion cannot write there";
     EXPECT_EQ(before, Strictly(dir.path()));
+}
+
+// At a terminal the check asks for the password, again after a wrong one,
+// and nothing else; it never waits. Where a conversion would ask the person
+// something, the check says so and ends as a failure.
+TEST(CheckTest, AtATerminalAsksOnlyThePasswordAndNeverWaits) {
+    struct Case {
+        const char* name;
+        std::string data;                                         // "": no journal
+        std::vector<std::pair<std::string, std::string>> dialog;  // what shows, what is typed
+        std::string verdict;
+        int exitStatus;
+    };
+    LegacyJournal western;
+    western.records = {Record(39448.5f, 0, 0, 0, false, 0, "Un caf\xe9 au lait")};
+    TempDir scratch;
+    WritePlainJournal(scratch.path(), western);
+    const std::vector<Case> cases = {
+        {"a wrong password, then the right one",
+         Enciphered("a dream"),
+         {{"Password: ", "nope\n"}, {"try again.\nPassword: ", "pw\n"}},
+         "Verdict: a conversion would succeed.\n",
+         0},
+        {"no journal",
+         "",
+         {},
+         "Verdict: a conversion would first ask whether to make a new, empty journal here.\n",
+         1},
+        {"texts in another code page",
+         ReadFile(scratch.File("data")),
+         {},
+         "Verdict: a conversion would first ask which code page the texts are read in; give it "
+         "with --codepage=N.\n",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (!c.data.empty())
+            WriteFile(dir.File("data"), c.data);
+        const auto before = Strictly(dir.path());
+        PtyProcess program(JC_CONVERTER_PATH, {"--check"}, dir.path());
+        for (const auto& [shown, keys] : c.dialog) {
+            ASSERT_TRUE(program.WaitFor(shown)) << program.Screen();
+            program.Type(keys);
+        }
+        EXPECT_EQ(c.exitStatus, program.Wait(20000)) << program.Screen() << program.Err();
+        const std::string screen = program.Screen();
+        EXPECT_EQ(c.verdict,
+                  screen.substr(screen.size() - std::min(screen.size(), c.verdict.size())))
+            << screen;
+        EXPECT_EQ(std::string::npos, screen.find("Press Enter")) << screen;
+        EXPECT_EQ(std::string::npos, screen.find("?")) << "a question: " << screen;
+        EXPECT_EQ(before, Strictly(dir.path()));
+    }
 }
