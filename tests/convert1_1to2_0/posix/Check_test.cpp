@@ -229,6 +229,7 @@ TEST(CheckTest, AtATerminalAsksOnlyThePasswordAndNeverWaits) {
          {{"Password: ", "nope\n"}, {"try again.\nPassword: ", "pw\n"}},
          "Verdict: a conversion would succeed.\n",
          0},
+        {"Ctrl-C at the prompt", Enciphered("a dream"), {{"Password: ", "\x03"}}, "", 130},
         {"no journal",
          "",
          {},
