@@ -2,6 +2,7 @@
 // standard input closed, as a script runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -19,6 +20,18 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
     for (const std::string& name : ListFolder(dir))
         files[name] = fs::is_regular_file(dir + "/" + name) ? ReadFile(dir + "/" + name) : "/";
     return files;
+}
+
+// The same with each entry's permissions and time of last change, which
+// only a reader that changes nothing leaves as they are.
+std::map<std::string, std::string> Stamps(const std::string& dir) {
+    std::map<std::string, std::string> stamps = Snapshot(dir);
+    for (auto& [name, entry] : stamps) {
+        const fs::path path = fs::u8path(dir + "/" + name);
+        entry += " " + std::to_string(static_cast<unsigned>(fs::status(path).permissions())) + " " +
+                 std::to_string(fs::last_write_time(path).time_since_epoch().count());
+    }
+    return stamps;
 }
 
 struct Invocation {
@@ -123,6 +136,20 @@ TEST(OptionsTest, EachInvocationHasItsOutcomeAndStatus) {
         if (c.password == "/" || c.password == "_")
             fs::create_directory(dir.File(c.password == "/" ? "data" : "_data"));
         const auto before = Snapshot(dir.path());
+        if (std::find(c.args.begin(), c.args.end(), "--check") == c.args.end()) {
+            // The check foretells the run: it ends as the run will, and
+            // changes nothing.
+            std::vector<std::string> args = {"--check"};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            const auto stamps = Stamps(dir.path());
+            const ProcessResult check = RunConverter(dir.path(), args);
+            EXPECT_EQ(c.exitStatus, check.exitStatus) << "--check: " << check.out << check.err;
+            EXPECT_EQ(stamps, Stamps(dir.path())) << "--check changed the folder";
+            EXPECT_EQ(c.errHas == done,
+                      check.out.find("Counts: 4 dreams (2 lucid), 3 places and 2 positions\n") !=
+                          std::string::npos)
+                << check.out;
+        }
         const ProcessResult run = RunConverter(dir.path(), c.args);
         EXPECT_EQ(c.exitStatus, run.exitStatus) << run.err;
         std::string out = c.out;
