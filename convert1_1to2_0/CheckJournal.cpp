@@ -234,7 +234,8 @@ CheckVerdict CheckJournal(const ConversionOptions& options, platform::Reporter& 
                 std::to_string(lucid) + " lucid), " + Counted(legacy->GetPlaces().size(), "place") +
                 " and " + Counted(legacy->GetPositions().size(), "position"));
 
-            // Where a conversion would ask a person, nothing is decided yet.
+            // Where a conversion would ask the person at the terminal, how it
+            // ends is not known yet.
             if (!warning.empty())
                 quiet.Warning(warning);
             if (reporter.PersonPresent() && legacy->IsNewJournal()) {
