@@ -370,8 +370,9 @@ void TDreamBase::RotateBackups() {
     Env& env = Env::Current();
     auto fail = [&](const Status& status) {
         throw platform::Error(status.Adding(
-            "the journal was converted and its data file enciphered again, but the backups "
-            "\"_data\" and \"__data\" did not move on"));
+            "the journal was converted and its data file enciphered again, but the backups " +
+            Quoted(journal_files::kNewestBackup) + " and " + Quoted(journal_files::kOlderBackup) +
+            " did not move on"));
     };
     FileKind kind;
     Status status = env.GetFileKind(RESERV_1, &kind);

@@ -7,9 +7,12 @@
 # own Windows folder in BUILD_DIR/wine (see windows/wine-env.sh).
 #
 # Then the program on a console, as a user has it: the password is asked for
-# unseen, a warning shows a Cyrillic folder's name and the system's Russian
-# words as they are, and Ctrl-C while it works puts the journal back as it
-# was. `script` gives Wine a terminal, which Wine makes the program's console.
+# unseen (again after a wrong one), a warning shows a Cyrillic folder's name
+# and the system's Russian words as they are, Ctrl-C while it works puts the
+# journal back as it was, a folder with no journal asks before one is made, a
+# Russian journal on a Western European Windows asks which code page to read
+# it in (a script is warned), and a Japanese Windows reads journals as 1251.
+# `script` gives Wine a terminal, which Wine makes the program's console.
 #
 # A failing test fails the run the first time: nothing is run again, except a
 # program that Wine itself did not start (windows/wine-run), and those
@@ -197,6 +200,29 @@ codepage_check() {
     report "a Russian journal on a Western European Windows, with a person and without" "$dir"
 }
 
+# Double-clicked in a folder with no journal (Downloads, before the .exe was
+# copied next to the journal): the person is asked, Enter says no, and the
+# folder stays empty.
+newjournal_check() {
+    local dir=$build/no-journal failed=0
+    rm -rf "$dir" "$dir.out" "$dir.err"
+    mkdir -p "$dir"
+    on_console "$dir" "" < <(
+        wait_for "$dir.out" "y/N"
+        printf '\r'
+        wait_for "$dir.out" "not converted"
+        printf '\r' # for a program that waits before its window closes
+        sleep 2
+    )
+    [[ $status == 1 ]] || { echo "exit status $status, not 1" && failed=1; }
+    shown "$dir.out" | tr -d '\r\n' | grep -q 'Create a new, empty journal here? \[y/N\]' ||
+        { echo "no question" && failed=1; }
+    shown "$dir.out" | tr -d '\r\n' | grep -q 'no journal in ".*no-journal" (no file "data"); nothing was created' ||
+        { echo "no refusal naming the folder" && failed=1; }
+    [[ -z $(ls -A "$dir") ]] || { echo "left in the folder: $(ls -A "$dir")" && failed=1; }
+    report "a double-click where there is no journal asks, and Enter creates nothing" "$dir"
+}
+
 # A Japanese Windows (code page 932, which no journal is in): the journal is
 # read as 1251, with a note, never refused.
 fallback_check() {
@@ -225,6 +251,7 @@ console=0
 prompt_check || console=1
 warning_check || console=1
 interrupt_check || console=1
+newjournal_check || console=1
 codepage_check || console=1
 fallback_check || console=1
 

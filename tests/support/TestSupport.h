@@ -8,50 +8,23 @@
 
 namespace testing_support {
 
-// What a user would see, kept: standard output as it is, the lines of
-// standard error, each ended with a line break, and what the terminal showed
-// a person (questions, answers as typed, other texts for the person).
+// What a user would see, kept: standard output as it is, and the lines of
+// standard error, each ended with a line break.
 class RecordingReporter : public platform::Reporter {
   public:
-    RecordingReporter() = default;
-    // A person at the console who answers the questions with `answers` in
-    // turn; after the last one, the input ends.
-    explicit RecordingReporter(std::vector<std::string> answers)
-        : person_(true), answers_(std::move(answers)) {}
-
     void Output(std::string_view text) override { out_ += text; }
     void Line(std::string_view text) override {
         err_ += text;
         err_ += '\n';
     }
     bool ok() const override { return true; }
-    bool PersonPresent() const override { return person_; }
-    bool Ask(std::string_view question, std::string* answer) override {
-        terminal_ += question;
-        if (!person_ || next_ == answers_.size()) {
-            terminal_ += '\n';
-            return false;
-        }
-        *answer = answers_[next_++];
-        terminal_ += *answer + '\n';
-        return true;
-    }
-    void Tell(std::string_view text) override {
-        if (person_)
-            terminal_ += text;
-    }
 
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }
-    const std::string& terminal() const { return terminal_; }
 
   private:
-    bool person_ = false;
-    std::vector<std::string> answers_;
-    size_t next_ = 0;
     std::string out_;
     std::string err_;
-    std::string terminal_;
 };
 
 // A fresh empty folder under the system's temporary folder, removed with
