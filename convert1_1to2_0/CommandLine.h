@@ -4,14 +4,20 @@
 #include <vector>
 
 // What the command line asks for:
-//   convert1_1to2_0 [--help | --version] | [--codepage=N] [--] [PASSWORD]
-// Only those exact spellings are options; any other argument, even one that
-// begins with "-", is the password, as it always was. "--" ends the options.
+//   convert1_1to2_0 [--help | --version] | [--check] [--codepage=N] [--] [PASSWORD]
+// Only those exact spellings are options, each given once. Any other
+// argument that begins with "--" is a slip (an unknown or misspelt option):
+// a password that begins with "--" goes after "--", which ends the options.
+// Other arguments, even "-v", are the password.
 struct CommandLine {
-    enum class Action { kConvert, kHelp, kVersion, kError };
+    // kCheck: tell what a conversion would do, changing nothing.
+    enum class Action { kConvert, kCheck, kHelp, kVersion, kError };
     Action action = Action::kConvert;
     std::string password;
     bool passwordGiven = false;  // an empty argument counts: it says "no password"
+    // The password argument begins with "-" and stands before any "--": the
+    // user may have meant an option.
+    bool passwordLooksLikeOption = false;
     int codePage = 0;
     bool codePageChosen = false;  // --codepage was given
     std::string error;            // for kError: what is wrong, ready to show the user
@@ -24,3 +30,5 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, int defaultCo
 
 // The synopsis line of the usage text.
 extern const char kUsageLine[];
+// The options as a sentence names them: "--help (-h), --version, ...".
+extern const char kOptionList[];

@@ -1,14 +1,19 @@
 #include "convert1_1to2_0/ConvertJournal.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
 #include "convert1_1to2_0/CodePageCheck.h"
+#include "convert1_1to2_0/CommandLine.h"
+#include "convert1_1to2_0/DocumentProof.h"
 #include "convert1_1to2_0/DreamBase.h"
 #include "convert1_1to2_0/FontSettings.h"
 #include "convert1_1to2_0/JournalFolder.h"
+#include "convert1_1to2_0/JournalQuestions.h"
 #include "convert1_1to2_0/LucidMarkers.h"
 #include "convert1_1to2_0/MemoryCheck.h"
+#include "convert1_1to2_0/NumberedName.h"
 #include "convert1_1to2_0/OldDocument.h"
 #include "core/DreamBinding.h"
 #include "core/JournalFiles.h"
@@ -18,6 +23,8 @@
 #include "platform/os/Interrupt.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/Numbers.h"
+#include "platform/text/Password.h"
+#include "platform/text/Utf16.h"
 #include "platform/xml/ComponentModel.h"
 
 namespace {
@@ -41,8 +48,7 @@ void CopyList(DreamEngine& engine, int (DreamEngine::*count)(), void (DreamEngin
         list()->Insert(0, platform::WidenCodePage(legacy[n], codePage));
 }
 
-// Returns the record's text as the document holds it.
-std::u16string CopyRecord(DreamEngine& engine, const TRecord& record, int codePage) {
+void CopyRecord(DreamEngine& engine, const TRecord& record, int codePage) {
     IXMLDreamTypePtr dream = engine.GetContents()->Get_Dreams()->Add();
     dream->Set_Dt(static_cast<double>(record.date));
     dream->Set_Clock(record.clock);
@@ -52,14 +58,12 @@ std::u16string CopyRecord(DreamEngine& engine, const TRecord& record, int codePa
     dream->Set_Position(ToListIndex(record.position));
     dream->Set_Duration(0);
     dream->Set_Clarity(record.clarity);
-    std::u16string text = platform::WidenCodePage(ConvertLucidMarkers(record.text), codePage);
-    dream->Set_Text(text);
-    return text;
+    dream->Set_Text(platform::WidenCodePage(ConvertLucidMarkers(record.text), codePage));
 }
 
 // Copies the legacy lists and records into the engine's document and saves
-// it, each record text through `check` when there is one.
-void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage, CodePageCheck* check,
+// it.
+void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage,
                  ConversionReport* report) {
     // The document's dates as the journal's own Windows wrote them. The
     // choice ends with the document; the legacy store keeps its own.
@@ -75,9 +79,7 @@ void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage, Co
     for (int i = 0; i < legacy.RecordCount(); ++i) {
         platform::CheckForInterrupt();
         const TRecord record = legacy.GetRecord(i);
-        const std::u16string text = CopyRecord(engine, record, codePage);
-        if (check != nullptr)
-            check->CheckRecord(text);
+        CopyRecord(engine, record, codePage);
         report->lucidDreams += record.lucid ? 1 : 0;
     }
     platform::CheckForInterrupt();
@@ -87,13 +89,15 @@ void CopyJournal(DreamEngine& engine, const TDreamBase& legacy, int codePage, Co
     report->positions = static_cast<int>(positions.size());
 }
 
-void CheckCodePage(int codePage) {
-    if (platform::IsSupportedCodePage(codePage))
-        return;
-    throw platform::Error(platform::Status::Make(platform::StatusCode::kNotSupported,
-                                                 "code page " + std::to_string(codePage) +
-                                                     " is not supported; use one of " +
-                                                     platform::SupportedCodePageList()));
+// A document that failed its proof must not stand as the journal, nor be
+// lost: the bug that made it shows in it. It takes a name that says so.
+[[noreturn]] void Reject(platform::Folder& folder, const platform::Status& why) {
+    const std::string rejected =
+        RenameToFirstFreeNumberedName(folder, journal_files::kDocument, journal_files::kDocument,
+                                      journal_files::kRejectedDocumentSuffix);
+    throw platform::Error(why.Adding("that document is kept as " +
+                                     platform::Quoted(folder.PathOf(rejected)) +
+                                     " for a report of the fault"));
 }
 
 }  // namespace
@@ -113,29 +117,54 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
     TDreamBase::Options legacyOptions;
     legacyOptions.password = options.password;
     legacyOptions.codePage = options.codePage;
-    legacyOptions.askPassword = options.askPassword;
+    legacyOptions.codePageChosen = options.codePageChosen;
+    bool beyondAscii = !platform::IsAscii(options.password);
+    if (options.askPassword)
+        legacyOptions.askPassword = [&](std::string* password) {
+            const bool read = options.askPassword(password);
+            beyondAscii = beyondAscii || (read && !platform::IsAscii(*password));
+            return read;
+        };
+    legacyOptions.confirmNewJournal = [&] { ConfirmNewJournal(options, folder.path(), reporter); };
     std::unique_ptr<TDreamBase> legacy;
     const platform::Status opened =
         TDreamBase::Open(folder.files(), legacyOptions, reporter, &legacy);
-    if (opened.Is(platform::StatusCode::kWrongKey))
+    if (opened.Is(platform::StatusCode::kWrongKey)) {
+        if (beyondAscii)
+            ExplainWrongPassword(options, reporter);
         return report;
+    }
     platform::ThrowIfFailed(opened);
     report.opened = true;
+
+    // Judged before anything in the folder changes: a question, or a signal
+    // while it waits, leaves the folder as it was found.
+    std::string warning;
+    const int codePage = ChooseCodePage(options, *legacy, reporter, &warning);
+    legacy->BeginChanges();
 
     OldDocument oldDocument(folder.files(), reporter);
     auto engine = std::make_unique<DreamEngine>(folder.files(), true, reporter);
     CarryFontSettings(*legacy->GetSettings(), engine->GetSettings(), reporter);
-    // Only a code page the user did not name is in doubt.
-    CodePageCheck codePageCheck;
-    const bool checkCodePage = !options.codePageChosen && options.codePage == 1251;
     try {
-        CopyJournal(*engine, *legacy, options.codePage, checkCodePage ? &codePageCheck : nullptr,
-                    &report);
+        CopyJournal(*engine, *legacy, codePage, &report);
+        report.documentPath = folder.files().PathOf(journal_files::kDocument);
 
-        // The legacy store goes first: it writes the data file back and
-        // enciphers it; then the old document takes its backup name.
+        // The document proves itself before anything is let go: read back
+        // from disk and compared with the journal as read, on the second
+        // core while the legacy store writes the data file back and
+        // enciphers it. Then the old document takes its backup name.
+        std::string saved;
+        platform::ThrowIfFailed(
+            platform::ReadWholeFile(folder.files(), journal_files::kDocument, &saved));
+        BackgroundProof proof(std::move(saved), report.documentPath, *legacy, codePage);
         legacy->Close();
+        const platform::Status proved = proof.Result();
+        if (!proved.ok())
+            Reject(folder.files(), proved);
+        report.verified = true;
         oldDocument.Keep();
+        report.setAsideBefore = oldDocument.keptBefore();
     } catch (...) {
         engine->DiscardSettings();  // a failed run writes no settings
         throw;
@@ -165,7 +194,6 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
         report.unfinished = platform::Status::Make(platform::StatusCode::kIoError, error.what());
     }
     // The output stands either way; the user decides whether to run again.
-    const std::string warning = codePageCheck.Warning();
     if (!warning.empty() && report.unfinished.ok())
         reporter.Warning(warning);
     return report;

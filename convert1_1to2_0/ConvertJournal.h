@@ -11,15 +11,21 @@ struct ConversionOptions {
     // The password as given on the command line (or typed at the prompt);
     // empty when none was given.
     std::string password;
+    // The password came from the command line, began with "-" and was not
+    // after "--": it may be a mistyped option.
+    bool passwordLooksLikeOption = false;
     // The Windows code page the legacy texts and password were written in:
     // one of platform::SupportedCodePages().
     int codePage = 1251;
-    // The user named the code page. When not, and it is 1251, the run warns
-    // about texts that look as if written in another one.
+    // The user named the code page. When not, a person at the console is
+    // asked before texts that look written in another code page are read in
+    // this one, and a password that opens the journal only as another code
+    // page spells it chooses that page.
     bool codePageChosen = false;
     // Asks the user for the password; false when there is no one to ask (no
-    // terminal) or the answer could not be read. Called at most once, only
-    // when no password was given and the empty one does not open the journal.
+    // terminal) or the answer could not be read. Called only when no
+    // password was given and the empty one does not open the journal, and
+    // again after a wrong one, up to three times.
     std::function<bool(std::string* password)> askPassword;
 };
 
@@ -30,8 +36,11 @@ struct ConversionReport {
     int lucidDreams = 0;
     int places = 0;
     int positions = 0;
-    std::string documentPath;  // the new document
-    std::string setAsidePath;  // where an earlier document was kept, or empty
+    std::string documentPath;     // the new document
+    std::string setAsidePath;     // where an earlier document was kept, or empty
+    bool setAsideBefore = false;  // ... by an earlier run: it was there already
+    // The saved document was read back and found to hold the journal.
+    bool verified = false;
     // The journal was converted, but a step after that failed: its backups
     // did not move on, or the settings or the folder could not be made
     // durable. The text says what failed and where everything is.
@@ -45,6 +54,13 @@ struct ConversionReport {
 // platform::Interrupted, for a signal) after the folder has been put back as
 // it was found; a code page that is not supported, before anything is
 // touched.
+//
+// The journal's texts are judged in the code page before anything in the
+// folder changes (see CodePageJudgement). When they look written in another
+// one, a person at the console is asked whether to read them in that one
+// (a no ends the run, nothing changed); otherwise a warning says so. Where
+// there is no journal, a person at the console is asked before a new one is
+// made.
 //
 // The document's dates are written with the decimal separator the legacy
 // data file shows (the locale's when it shows none), so the newer release,

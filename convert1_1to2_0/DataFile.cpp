@@ -20,21 +20,31 @@ struct Token {
     bool EndsSection() const { return !text.empty() && text.back() == kSectionEnd; }
 };
 
-Token ReadToken(platform::BufferedReader& in) {
-    Token token;
-    for (;;) {
-        int c = in.Get();
-        if (c < 0) {
+// The plain file's bytes, read a token at a time.
+class Tokens {
+  public:
+    explicit Tokens(std::string_view bytes) : bytes_(bytes) {}
+
+    Token Next() {
+        Token token;
+        const size_t end = bytes_.find_first_of(kSeparators, next_);
+        if (end == std::string_view::npos) {
+            token.text = bytes_.substr(next_);
             token.endOfFile = true;
+            next_ = bytes_.size();
             return token;
         }
-        if (c == kItemEnd)
-            return token;
-        token.text.push_back(static_cast<char>(c));
-        if (c == kSectionEnd)
-            return token;
+        // A section end stays in the token; an item end does not.
+        token.text = bytes_.substr(next_, end - next_ + (bytes_[end] == kSectionEnd ? 1 : 0));
+        next_ = end + 1;
+        return token;
     }
-}
+
+  private:
+    static constexpr char kSeparators[] = {kItemEnd, kSectionEnd, '\0'};
+    std::string_view bytes_;
+    size_t next_ = 0;
+};
 
 // The decimal separator a date field shows, or 0 for a whole number.
 char SeparatorOf(const std::string& date) {
@@ -107,6 +117,13 @@ class RecordParser {
     char separator_ = 0;
 };
 
+// Text mode stores a line break as CR LF. A text read from the file holds
+// its line breaks so already, and one typed anew may hold a bare LF: both
+// are stored as one CR LF, or each run would add a CR to a line break.
+std::string StoredLines(const std::string& text) {
+    return platform::ToTextMode(platform::FromTextMode(text));
+}
+
 }  // namespace
 
 bool LooksLikePlainJournal(const std::string& head) {
@@ -131,13 +148,13 @@ void WriteDataFile(platform::Folder& folder, const std::string& name,
     for (const std::string& position : positions)
         text += position + kItemEnd;
     text += std::string("RECORD") + kSectionEnd;
-    out.Write(platform::ToTextMode(text));
+    out.Write(StoredLines(text));
     for (const TRecord& record : records) {
         text = platform::FormatDouble(record.date, decimalSeparator) + kFieldEnd +
                std::to_string(record.clock) + kFieldEnd + std::to_string(record.place) + kFieldEnd +
                std::to_string(record.position) + kFieldEnd + (record.lucid ? "1" : "0") +
                kFieldEnd + std::to_string(record.clarity) + kFieldEnd + record.text + kItemEnd;
-        out.Write(platform::ToTextMode(text));
+        out.Write(StoredLines(text));
     }
     out.Commit();
 }
@@ -146,10 +163,19 @@ void ReadDataFile(platform::Folder& folder, const std::string& name, platform::R
                   int32_t* statedCount, std::vector<std::string>* places,
                   std::vector<std::string>* positions, std::vector<TRecord>* records,
                   char* decimalSeparator) {
+    std::string bytes;
+    platform::ThrowIfFailed(platform::ReadWholeFile(folder, name, &bytes));
+    ParseDataFile(bytes, folder.PathOf(name), reporter, statedCount, places, positions, records,
+                  decimalSeparator);
+}
+
+void ParseDataFile(std::string_view bytes, const std::string& path, platform::Reporter& reporter,
+                   int32_t* statedCount, std::vector<std::string>* places,
+                   std::vector<std::string>* positions, std::vector<TRecord>* records,
+                   char* decimalSeparator) {
     char separator = 0;
-    platform::BufferedReader in(folder, name);
-    const std::string path = folder.PathOf(name);
-    Token token = ReadToken(in);
+    Tokens in(bytes);
+    Token token = in.Next();
     if (!platform::ParseInt32(token.text, statedCount))
         throw platform::Error(platform::Status::Make(platform::StatusCode::kCorrupt,
                                                      "data file " + Quoted(path) +
@@ -159,15 +185,15 @@ void ReadDataFile(platform::Folder& folder, const std::string& name, platform::R
 
     // The lists are read whatever the count says: a count of 0 does not make
     // the places and positions of the file disappear.
-    token = ReadToken(in);  // "PLACE"
-    for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+    token = in.Next();  // "PLACE"
+    for (token = in.Next(); !token.endOfFile && !token.EndsSection(); token = in.Next())
         places->push_back(token.text);
     if (!token.endOfFile) {
-        for (token = ReadToken(in); !token.endOfFile && !token.EndsSection(); token = ReadToken(in))
+        for (token = in.Next(); !token.endOfFile && !token.EndsSection(); token = in.Next())
             positions->push_back(token.text);
     }
     if (!token.endOfFile) {
-        for (token = ReadToken(in);; token = ReadToken(in)) {
+        for (token = in.Next();; token = in.Next()) {
             if (token.endOfFile && token.text.empty())
                 break;
             // A record the end of the file cuts short is still the user's
@@ -185,7 +211,6 @@ void ReadDataFile(platform::Folder& folder, const std::string& name, platform::R
                 break;
         }
     }
-    in.Close();
     if (decimalSeparator != nullptr)
         *decimalSeparator = separator;
 }

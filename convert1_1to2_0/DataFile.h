@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Reporter.h"
@@ -42,9 +43,16 @@ void ReadDataFile(platform::Folder& folder, const std::string& name, platform::R
                   int32_t* statedCount, std::vector<std::string>* places,
                   std::vector<std::string>* positions, std::vector<TRecord>* records,
                   char* decimalSeparator = nullptr);
+// The same for the plain file's bytes, read already; `path` names the file in
+// messages.
+void ParseDataFile(std::string_view bytes, const std::string& path, platform::Reporter& reporter,
+                   int32_t* statedCount, std::vector<std::string>* places,
+                   std::vector<std::string>* positions, std::vector<TRecord>* records,
+                   char* decimalSeparator = nullptr);
 
-// Writes a plain data file in text mode (every LF stored as CR LF), through a
-// temporary file, so the file is never seen half written. Dates are written
+// Writes a plain data file in text mode (every line break, given as LF or as
+// CR LF, stored as CR LF), through a temporary file, so the file is never
+// seen half written. Dates are written
 // with `decimalSeparator`, or the user's (platform::DecimalSeparator()) when
 // it is 0. Throws platform::Error.
 void WriteDataFile(platform::Folder& folder, const std::string& name,

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "convert1_1to2_0/CodePageCheck.h"
 #include "convert1_1to2_0/LeftoverWorkingCopy.h"
 #include "core/JournalFiles.h"
-#include "platform/os/BufferedIO.h"
+#include "platform/text/CodePage.h"
 #include "platform/text/Password.h"
 #include "platform/text/TextMode.h"
 
@@ -21,11 +22,11 @@ namespace {
 
 const char* const kSource = "convert1_1to2_0/DreamBase";
 
-bool IsEmptyFile(Folder& folder, const std::string& name) {
-    platform::BufferedReader in(folder, name);
-    const bool empty = in.Get() < 0;
-    in.Close();
-    return empty;
+// The number of a kept working copy ("data.interrupted.3": 3), 0 for the
+// first.
+unsigned long CopyNumber(const std::string& name) {
+    const size_t base = std::string(journal_files::kInterruptedCopy).size();
+    return name.size() > base ? std::stoul(name.substr(base + 1)) : 0;
 }
 
 // A legacy journal that is not fit to be converted: the text names the file
@@ -55,7 +56,10 @@ TDreamBase::TDreamBase(Folder& folder, const Options& options, platform::Reporte
       workingCopy_(journal_files::kWorkingCopy),
       password(options.password),
       codePage_(options.codePage),
+      codePageChosen_(options.codePageChosen),
       askPassword_(options.askPassword),
+      confirmNewJournal_(options.confirmNewJournal),
+      inspectOnly_(options.inspectOnly),
       reporter_(reporter) {}
 
 Status TDreamBase::Open(Folder& folder, const Options& options, platform::Reporter& reporter,
@@ -85,32 +89,42 @@ Status TDreamBase::OpenJournal() {
     std::vector<std::string> spellings = platform::PasswordSpellings(password, codePage_);
 
     ExamineDataFile();
-    LeftoverResolution leftover =
-        ResolveLeftoverWorkingCopy(folder_, DATA_F_NAME, workingCopy_, spellings, reporter_);
-    if (leftover.outcome == LeftoverOutcome::kWrongPassword && password.empty() && askPassword_) {
-        // Telling what an interrupted run left needs the journal's password.
-        std::string typed;
-        const std::function<bool(std::string*)> ask = std::exchange(askPassword_, nullptr);
-        if (ask(&typed)) {
+    auto dealWithLeftover = [&] {
+        leftover_ = inspectOnly_
+                        ? PlanLeftoverWorkingCopy(folder_, DATA_F_NAME, workingCopy_, spellings)
+                        : ResolveLeftoverWorkingCopy(folder_, DATA_F_NAME, workingCopy_, spellings,
+                                                     reporter_);
+        return leftover_.outcome;
+    };
+    LeftoverOutcome leftover = dealWithLeftover();
+    // Telling what an interrupted run left needs the journal's password.
+    std::string typed;
+    while (leftover == LeftoverOutcome::kWrongPassword && password.empty() && AskPassword(&typed)) {
+        spellings = platform::PasswordSpellings(typed, codePage_);
+        leftover = dealWithLeftover();
+        if (leftover != LeftoverOutcome::kWrongPassword)
             password = typed;
-            spellings = platform::PasswordSpellings(typed, codePage_);
-            leftover = ResolveLeftoverWorkingCopy(folder_, DATA_F_NAME, workingCopy_, spellings,
-                                                  reporter_);
-        }
     }
-    if (leftover.outcome == LeftoverOutcome::kWrongPassword)
-        return WrongPassword(leftover.why);
+    if (leftover == LeftoverOutcome::kWrongPassword)
+        return WrongPassword(leftover_.why);
+    // Inspecting, the copy that a run would put back is the journal.
+    const std::string& journalFile =
+        leftover == LeftoverOutcome::kPutBack && inspectOnly_ ? workingCopy_ : DATA_F_NAME;
 
     if (ExamineDataFile() == FileKind::kMissing) {
         RefuseWithoutJournal();
+        if (confirmNewJournal_)
+            confirmNewJournal_();
         newJournal_ = true;
         password = spellings.front();
     } else {
+        std::string bytes;
+        ThrowIfFailed(platform::ReadWholeFile(folder_, journalFile, &bytes));
         // An empty data file is no journal. Converting it would write an
         // empty journal over it and rotate the good copy out of the backups.
-        if (IsEmptyFile(folder_, DATA_F_NAME))
+        if (bytes.empty())
             Unfit(StatusCode::kCorrupt, folder_.PathOf(DATA_F_NAME),
-                  " is empty; the backups \"_data\" and \"__data\" may hold the journal");
+                  " is empty" + WhereBackupsMayHoldIt());
         // The backups must be able to move on at the end, or the run would
         // convert the journal and then fail.
         for (const std::string& backup : {RESERV_1, RESERV_2}) {
@@ -123,20 +137,99 @@ Status TDreamBase::OpenJournal() {
                     "the backup " + Quoted(path) + " is not a file; move it out of the way", path));
             }
         }
-        ThrowIfFailed(folder_.GetOwnership(DATA_F_NAME, &ownership_));
-        // The copy is the journal as found, its ownership, permissions and
-        // access control list too, from the moment it has its name: a run
-        // stopped short leaves them there for the next run to give back. (A
-        // plain journal's copy is no more readable than the journal itself
-        // was.)
-        Enter(State::kCopied);
-        ThrowIfFailed(platform::CopyWholeFile(folder_, DATA_F_NAME, workingCopy_, &ownership_));
-        if (!GainAccess(spellings))
+        ThrowIfFailed(folder_.GetOwnership(journalFile, &ownership_));
+        if (!FindKey(bytes))
             return WrongPassword();
+        std::string().swap(bytes);  // its memory goes back now
         Load();
     }
     iniFile = std::make_unique<TIniFile>(folder_, reporter_);
     return Status::OK();
+}
+
+std::string TDreamBase::WhereBackupsMayHoldIt() const {
+    std::vector<std::string> backups;
+    for (const char* name : {journal_files::kNewestBackup, journal_files::kOlderBackup}) {
+        FileKind kind;
+        ThrowIfFailed(folder_.GetFileKind(name, &kind));
+        if (kind == FileKind::kFile)
+            backups.push_back(Quoted(name));
+    }
+    switch (backups.size()) {
+        case 0:
+            return ", and there is no backup of it";
+        case 1:
+            return "; the backup " + backups[0] + " may hold the journal";
+        default:
+            return "; the backups " + backups[0] + " and " + backups[1] + " may hold the journal";
+    }
+}
+
+bool TDreamBase::AskPassword(std::string* typed) {
+    if (!askPassword_ || passwordTries_ == kPasswordTries)
+        return false;
+    if (passwordTries_++ > 0)
+        reporter_.Tell("Wrong password; try again.\n");
+    return askPassword_(typed);
+}
+
+bool TDreamBase::FindKey(const std::string& bytes) {
+    if (password.empty() && LooksLikePlainJournal(bytes)) {
+        openedPlain_ = true;
+        plain_ = bytes;
+        return true;
+    }
+    if (TryPassword(password, bytes))
+        return true;
+    // No password was given and the empty one does not open the journal: a
+    // person at the terminal is asked, and asked again after a wrong one.
+    std::string typed;
+    while (password.empty() && AskPassword(&typed)) {
+        if (TryPassword(typed, bytes))
+            return true;
+    }
+    return false;
+}
+
+bool TDreamBase::TryPassword(const std::string& typed, const std::string& bytes) {
+    // Every spelling must give a plain journal: no wrong key is taken for
+    // the right one because its padding happens to look valid.
+    auto opens = [&](const std::string& spelling) {
+        return DecipherText(bytes, spelling, LooksLikePlainJournal, &plain_, &scheme_);
+    };
+    const std::vector<std::string> spellings = platform::PasswordSpellings(typed, codePage_);
+    for (const std::string& spelling : spellings) {
+        if (opens(spelling)) {
+            password = spelling;
+            return true;
+        }
+    }
+    if (codePageChosen_ || platform::IsAscii(typed))
+        return false;
+    // The journal's Windows may have used another code page than the one
+    // taken: its spelling of the password tells. Several pages may spell it
+    // alike; they are tried once.
+    std::vector<std::pair<std::string, std::vector<int>>> others;
+    for (int page : PreferredCodePages()) {
+        std::string narrow;
+        if (page == codePage_ || !platform::Utf8ToCodePage(typed, page, &narrow) ||
+            std::find(spellings.begin(), spellings.end(), narrow) != spellings.end())
+            continue;
+        auto same = std::find_if(others.begin(), others.end(),
+                                 [&](const auto& other) { return other.first == narrow; });
+        if (same == others.end())
+            others.push_back({narrow, {page}});
+        else
+            same->second.push_back(page);
+    }
+    for (const auto& [spelling, pages] : others) {
+        if (opens(spelling)) {
+            password = spelling;
+            passwordPages_ = pages;
+            return true;
+        }
+    }
+    return false;
 }
 
 FileKind TDreamBase::ExamineDataFile() {
@@ -172,18 +265,27 @@ void TDreamBase::RefuseWithoutJournal() {
     // hold it, and a new empty journal must not push it out of the rotation.
     std::vector<std::string> names;
     ThrowIfFailed(folder_.List(&names));
-    std::vector<std::string> copies;
+    // The newest first: the backups, then the kept working copies, the
+    // latest taken first.
+    std::vector<std::pair<unsigned long, std::string>> copies;
     for (const std::string& name : names) {
-        if (name == journal_files::kNewestBackup || name == journal_files::kOlderBackup ||
-            IsKeptWorkingCopyName(name))
-            copies.push_back(Quoted(name));
+        if (name == journal_files::kNewestBackup)
+            copies.push_back({0, name});
+        else if (name == journal_files::kOlderBackup)
+            copies.push_back({1, name});
+        else if (IsKeptWorkingCopyName(name))
+            copies.push_back({~0ul - CopyNumber(name), name});
+    }
+    if (inspectOnly_ && leftover_.outcome == LeftoverOutcome::kKeptAside) {
+        const std::string name = platform::NameOf(leftover_.keptAs);
+        copies.push_back({~0ul - CopyNumber(name), name});
     }
     if (copies.empty())
         return;
     std::sort(copies.begin(), copies.end());
     std::string list;
-    for (const std::string& copy : copies)
-        list += (list.empty() ? "" : ", ") + copy;
+    for (const auto& copy : copies)
+        list += (list.empty() ? "" : ", ") + Quoted(copy.second);
     const std::string path = folder_.PathOf(DATA_F_NAME);
     throw platform::Error(Status::Make(
         StatusCode::kNotFound,
@@ -199,32 +301,27 @@ TDreamBase::~TDreamBase() {
     recovery_.reset();
 }
 
-bool TDreamBase::GainAccess(const std::vector<std::string>& spellings) {
-    if (password.empty() && IsPlainFile(DATA_F_NAME)) {
+void TDreamBase::BeginChanges() {
+    if (state_ != State::kClean || newJournal_ || !iniFile)
+        return;
+    // The copy is the journal as found, its ownership, permissions and
+    // access control list too, from the moment it has its name: a run
+    // stopped short leaves them there for the next run to give back. (A
+    // plain journal's copy is no more readable than the journal itself was.)
+    Enter(State::kCopied);
+    ThrowIfFailed(platform::CopyWholeFile(folder_, DATA_F_NAME, workingCopy_, &ownership_));
+    if (openedPlain_) {
         // Plain already; while the run has it open, it is its owner's alone
         // (as far as the file system keeps permissions: it was as readable
         // before).
         Enter(State::kNarrowed);
         ThrowIfFailed(platform::KeepOwnership(folder_, DATA_F_NAME, platform::Private(ownership_)));
-        return true;
-    }
-    auto isJournal = [this](const std::string& plain) { return IsPlainFile(plain); };
-    for (const std::string& spelling : spellings) {
+    } else {
         Enter(State::kDeciphered);  // deciphering replaces the data file
-        if (DecryptFile(folder_, DATA_F_NAME, spelling, isJournal, &scheme_)) {
-            password = spelling;
-            SayIfNotPrivate();
-            return true;
-        }
-        Enter(State::kCopied);  // a wrong key left the data file as it was
+        ReplaceWithPlainText(folder_, DATA_F_NAME, plain_);
+        SayIfNotPrivate();
     }
-    // No password was given and the empty one does not open the journal: the
-    // user is asked, once.
-    std::string typed;
-    const std::function<bool(std::string*)> ask = std::exchange(askPassword_, nullptr);
-    if (!password.empty() || !ask || !ask(&typed))
-        return false;
-    return GainAccess(platform::PasswordSpellings(typed, codePage_));
+    std::string().swap(plain_);
 }
 
 // The deciphered journal is made private; a file system that keeps no
@@ -244,13 +341,12 @@ void TDreamBase::SayIfNotPrivate() {
                    ", which holds the journal in the clear, stays readable by them");
 }
 
-bool TDreamBase::IsPlainFile(const std::string& fileName) const {
-    platform::BufferedReader in(folder_, fileName);
-    std::string head;
-    for (int c; head.size() < 15 && (c = in.Get()) >= 0;)
-        head.push_back(static_cast<char>(c));
-    in.Close();
-    return LooksLikePlainJournal(head);
+std::vector<std::string_view> TDreamBase::Texts() const {
+    std::vector<std::string_view> texts(places.begin(), places.end());
+    texts.insert(texts.end(), positions.begin(), positions.end());
+    for (const TRecord& record : records)
+        texts.push_back(record.text);
+    return texts;
 }
 
 void TDreamBase::Enter(State next) {
@@ -296,8 +392,9 @@ void TDreamBase::RotateBackups() {
         return;
     auto fail = [&](const Status& status) {
         throw platform::Error(status.Adding(
-            "the journal was converted and its data file enciphered again, but the backups "
-            "\"_data\" and \"__data\" did not move on"));
+            "the journal was converted and its data file enciphered again, but the backups " +
+            Quoted(journal_files::kNewestBackup) + " and " + Quoted(journal_files::kOlderBackup) +
+            " did not move on"));
     };
     FileKind kind;
     Status status = folder_.GetFileKind(RESERV_1, &kind);
@@ -376,8 +473,10 @@ bool TDreamBase::IsWorkingCopyOfData() {
 }
 
 void TDreamBase::Load() {
-    ReadDataFile(folder_, DATA_F_NAME, reporter_, &recordCount, &places, &positions, &records,
-                 &decimalSeparator_);
+    ParseDataFile(plain_, folder_.PathOf(DATA_F_NAME), reporter_, &recordCount, &places, &positions,
+                  &records, &decimalSeparator_);
+    if (openedPlain_)
+        std::string().swap(plain_);  // nothing to lay in place
     if (static_cast<int64_t>(records.size()) != recordCount)
         reporter_.Warning("data file " + Quoted(folder_.PathOf(DATA_F_NAME)) + " states " +
                           std::to_string(recordCount) + " records but holds " +
@@ -386,22 +485,17 @@ void TDreamBase::Load() {
 }
 
 void TDreamBase::Save() {
-    // Line breaks are kept as LF in memory; text mode stores them as CR LF.
-    // Names are treated alike, or each run would add a CR to a line break.
-    for (TRecord& record : records)
-        record.text = platform::FromTextMode(record.text);
-    for (std::string& place : places)
-        place = platform::FromTextMode(place);
-    for (std::string& position : positions)
-        position = platform::FromTextMode(position);
-    // The dates go back with the separator they were found with, so an
-    // unchanged journal comes back byte for byte under any locale.
+    // The journal stays as it was read: the document may be read back and
+    // compared with it while it is written. The dates go back with the
+    // separator they were found with, so an unchanged journal comes back
+    // byte for byte under any locale.
     WriteDataFile(folder_, DATA_F_NAME, places, positions, records, decimalSeparator_);
 }
 
 void TDreamBase::Close() {
     if (!iniFile || IsClosed())
         return;
+    BeginChanges();
     const bool created = state_ == State::kClean;
     Enter(created ? State::kCreating : State::kDeciphered);
     Save();

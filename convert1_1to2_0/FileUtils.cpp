@@ -1,6 +1,8 @@
 #include "convert1_1to2_0/FileUtils.h"
 
+#include <algorithm>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/JournalFiles.h"
@@ -34,8 +36,9 @@ Md5Digest HashPassword(const std::string& password) {
     return hash;
 }
 
-std::unique_ptr<CipherStream> MakeCipher(CipherScheme scheme, const Md5Digest& hash,
-                                         CipherDirection direction) {
+std::unique_ptr<CipherStream> MakeCipher(
+    CipherScheme scheme, const Md5Digest& hash, CipherDirection direction,
+    std::string_view iv = std::string_view("\0\0\0\0\0\0\0\0", CipherStream::kBlockSize)) {
     std::string key(reinterpret_cast<const char*>(hash.data()), hash.size());
     int effectiveBits = 40;
     switch (scheme) {
@@ -51,9 +54,29 @@ std::unique_ptr<CipherStream> MakeCipher(CipherScheme scheme, const Md5Digest& h
             break;
     }
     std::unique_ptr<CipherStream> cipher;
-    platform::ThrowIfFailed(CryptoService::Current().CreateRc2(
-        key, effectiveBits, std::string(CipherStream::kBlockSize, '\0'), direction, &cipher));
+    platform::ThrowIfFailed(
+        CryptoService::Current().CreateRc2(key, effectiveBits, iv, direction, &cipher));
     return cipher;
+}
+
+// True when the last block of `cipherText` (whole blocks, at least two)
+// ends in valid padding under this key: in CBC it needs only the block
+// before it. A wrong key fails here all but once in a few hundred times, so
+// the whole text is deciphered for the right key alone.
+bool PaddingFits(const std::string& cipherText, CipherScheme scheme, const Md5Digest& hash) {
+    const size_t block = CipherStream::kBlockSize;
+    const std::string_view last(cipherText.data() + cipherText.size() - block, block);
+    std::unique_ptr<CipherStream> cipher =
+        MakeCipher(scheme, hash, CipherDirection::kDecipher,
+                   std::string_view(cipherText.data() + cipherText.size() - 2 * block, block));
+    char out[2 * CipherStream::kBlockSize];
+    size_t written = 0;
+    platform::ThrowIfFailed(cipher->Update(last.data(), last.size(), out, &written));
+    const Status final = cipher->Final(out + written, &written);
+    if (final.Is(StatusCode::kWrongKey))
+        return false;
+    platform::ThrowIfFailed(final);
+    return true;
 }
 
 enum class Outcome {
@@ -201,6 +224,9 @@ bool DecipherText(const std::string& cipherText, const std::string& password,
     const Md5Digest hash = HashPassword(password);
     for (CipherScheme scheme :
          {CipherScheme::kCurrent, CipherScheme::kBase, CipherScheme::kEarly}) {
+        if (cipherText.size() >= 2 * CipherStream::kBlockSize &&
+            !PaddingFits(cipherText, scheme, hash))
+            continue;
         std::unique_ptr<CipherStream> cipher = MakeCipher(scheme, hash, CipherDirection::kDecipher);
         plain->assign(cipherText.size() + CipherStream::kBlockSize, '\0');
         size_t written = 0, last = 0;
@@ -218,6 +244,26 @@ bool DecipherText(const std::string& cipherText, const std::string& password,
     }
     plain->clear();
     return false;
+}
+
+void ReplaceWithPlainText(Folder& folder, const std::string& aFileName, const std::string& plain) {
+    TempFile temp(folder);
+    std::unique_ptr<platform::WritableFile> out;
+    Status status = folder.CreateTemp(TempName(aFileName), temp.path(), &out);
+    if (!status.ok()) {
+        temp.path()->clear();
+        throw platform::Error(status);
+    }
+    for (size_t done = 0; done < plain.size(); done += kChunkSize) {
+        platform::CheckForInterrupt();
+        status = out->Write(plain.data() + done, std::min(kChunkSize, plain.size() - done));
+        if (!status.ok())
+            Fail(status, temp);
+    }
+    // The text must be on disk before it takes the original's name.
+    if (!(status = out->Flush()).ok() || !(status = out->Close()).ok() ||
+        !(status = temp.RenameTo(aFileName)).ok())
+        Fail(status, temp);
 }
 
 bool DecryptFile(Folder& folder, const std::string& aFileName, const std::string& password,

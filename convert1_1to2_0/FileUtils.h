@@ -60,7 +60,16 @@ bool DecryptFile(const std::string& path, const std::string& password,
 
 // Deciphers `cipherText` (a whole enciphered file) in memory, trying the
 // schemes as DecryptFile does; `accept` (when given) judges each candidate
-// text. False for a wrong password.
+// text. False for a wrong password. A key whose last block has no valid
+// padding is refused before the rest is deciphered, so trying many
+// passwords costs little.
 bool DecipherText(const std::string& cipherText, const std::string& password,
                   const std::function<bool(const std::string& plain)>& accept, std::string* plain,
                   CipherScheme* opened);
+
+// Puts `plain`, the deciphered text of aFileName, in its place: written to a
+// new private temporary file beside it (named as the cipher names its own),
+// flushed, and renamed over it. The file is then its owner's alone. Failures
+// throw, with aFileName as it was.
+void ReplaceWithPlainText(platform::Folder& folder, const std::string& aFileName,
+                          const std::string& plain);

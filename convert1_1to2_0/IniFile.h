@@ -22,6 +22,8 @@ class TIniFile {
     // Creates the file, empty, if it was missing when it was read: the older
     // release expects it. A failure is a warning.
     void CreateIfMissing();
+    // There was no file when it was read.
+    bool Missing() const { return missing_; }
 
     std::string FileName;                          // the file's path when it was read
     std::map<std::string, int32_t> IntValues;      // the sixteen number settings

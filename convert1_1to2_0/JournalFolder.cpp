@@ -29,14 +29,32 @@ std::string Busy(const std::string& folder, const platform::LockHolder& holder) 
 
 }  // namespace
 
-JournalFolder::JournalFolder(platform::Reporter& reporter) : reporter_(reporter) {
+JournalFolder::JournalFolder(platform::Reporter& reporter, Access access) : reporter_(reporter) {
     ThrowIfFailed(platform::Env::Current().OpenFolder(".", &folder_));
     folder_->SetTempNameForm(journal_files::kTemporaryForm);
     platform::LockHolder holder;
-    const Status status = folder_->Lock(journal_files::kLockFile, &lock_, &holder);
+    const Status status = access == Access::kChange
+                              ? folder_->Lock(journal_files::kLockFile, &lock_, &holder)
+                              : folder_->LockToRead(journal_files::kLockFile, &lock_, &holder);
     if (status.Is(StatusCode::kBusy))
         throw platform::Error(Status::Make(StatusCode::kBusy, Busy(path(), holder), path()));
     ThrowIfFailed(status);
+}
+
+std::vector<std::string> JournalFolder::LeftoverTemporaries() const {
+    std::vector<std::string> names, temporaries;
+    ThrowIfFailed(folder_->List(&names));
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        if (!journal_files::IsTemporaryName(name))
+            continue;
+        // Only a plain file: whatever else took such a name is not ours.
+        FileKind kind;
+        ThrowIfFailed(folder_->GetFileKind(name, &kind));
+        if (kind == FileKind::kFile)
+            temporaries.push_back(name);
+    }
+    return temporaries;
 }
 
 void JournalFolder::RemoveLeftoverTemporaries() {

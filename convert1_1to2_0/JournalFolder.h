@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Reporter.h"
 #include "platform/os/Env.h"
@@ -15,9 +16,13 @@
 // between them.
 class JournalFolder {
   public:
+    enum class Access {
+        kChange,  // the run changes the folder: the lock is its alone
+        kRead,    // the run only reads, and changes nothing to lock it
+    };
     // Opens the folder and takes its lock; throws platform::Error of the kind
     // kBusy, having touched nothing, when another process holds it.
-    explicit JournalFolder(platform::Reporter& reporter);
+    explicit JournalFolder(platform::Reporter& reporter, Access access = Access::kChange);
     JournalFolder(const JournalFolder&) = delete;
     JournalFolder& operator=(const JournalFolder&) = delete;
 
@@ -31,6 +36,8 @@ class JournalFolder {
     // each named on the reporter. Files named as earlier versions named
     // theirs are named too, and kept: a person may have chosen such a name.
     void RemoveLeftoverTemporaries();
+    // Their names.
+    std::vector<std::string> LeftoverTemporaries() const;
     // Makes every rename and removal in the folder survive a power cut.
     void Sync();
     // Says where the folder went when it was moved during the run.

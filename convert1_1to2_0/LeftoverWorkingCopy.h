@@ -30,9 +30,16 @@ enum class LeftoverOutcome { kNone, kRemoved, kPutBack, kKeptAside, kWrongPasswo
 struct LeftoverResolution {
     LeftoverOutcome outcome = LeftoverOutcome::kNone;
     std::string keptAs;  // for kKeptAside
-    std::string why;     // for kWrongPassword, when more can be said
+    // What the proof found, for kRemoved, kPutBack and kKeptAside; for
+    // kWrongPassword, when more can be said.
+    std::string why;
 };
 
+// What would be done, worked out without changing anything.
+LeftoverResolution PlanLeftoverWorkingCopy(platform::Folder& folder, const std::string& dataFile,
+                                           const std::string& workingCopy,
+                                           const std::vector<std::string>& passwords);
+// Works it out and does it.
 LeftoverResolution ResolveLeftoverWorkingCopy(platform::Folder& folder, const std::string& dataFile,
                                               const std::string& workingCopy,
                                               const std::vector<std::string>& passwords,

@@ -22,6 +22,17 @@ bool IsNumberedName(const std::string& name, const std::string& base, const std:
     return true;
 }
 
+std::string FirstFreeNumberedName(platform::Folder& folder, const std::string& base,
+                                  const std::string& suffix) {
+    for (int number = 0;; ++number) {
+        const std::string name = NumberedName(base, number, suffix);
+        platform::FileKind kind;
+        platform::ThrowIfFailed(folder.GetFileKind(name, &kind));
+        if (kind == platform::FileKind::kMissing)
+            return name;
+    }
+}
+
 std::string RenameToFirstFreeNumberedName(platform::Folder& folder, const std::string& from,
                                           const std::string& base, const std::string& suffix) {
     for (int number = 0;; ++number) {

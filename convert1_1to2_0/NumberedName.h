@@ -9,6 +9,11 @@
 std::string NumberedName(const std::string& base, int number, const std::string& suffix);
 bool IsNumberedName(const std::string& name, const std::string& base, const std::string& suffix);
 
+// The first of those names that nothing in `folder` takes now: where a
+// rename would put a file. Throws platform::Error.
+std::string FirstFreeNumberedName(platform::Folder& folder, const std::string& base,
+                                  const std::string& suffix);
+
 // Renames the file `from` of `folder` to the first of those names that is
 // free there, never replacing anything, and gives the new name. Throws
 // platform::Error.

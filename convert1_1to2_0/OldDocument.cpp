@@ -1,5 +1,8 @@
 #include "convert1_1to2_0/OldDocument.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "convert1_1to2_0/NumberedName.h"
 #include "core/DocumentTemplate.h"
 #include "core/JournalFiles.h"
@@ -35,7 +38,89 @@ bool IsBareTemplate(Folder& folder, const std::string& name) {
            bytes == platform::ToTextMode(BuildDocumentTemplate());
 }
 
+[[noreturn]] void WaitingInTheWay(const std::string& waiting) {
+    throw platform::Error(Status::Make(StatusCode::kExists,
+                                       Quoted(waiting) +
+                                           " is in the way: it is not a file, and this program "
+                                           "keeps the earlier document under that name",
+                                       waiting));
+}
+
+[[noreturn]] void DocumentNotAFile(const std::string& document) {
+    throw platform::Error(Status::Make(
+        StatusCode::kExists,
+        "the document " + Quoted(document) + " is not a file; move it out of the way", document));
+}
+
+// The kept copy in `folder` ("data.xml.bak", "data.xml.N.bak": a file, not a
+// link) that holds the bytes of the document `name`, or empty.
+std::string CopyHolding(Folder& folder, const std::string& name) {
+    std::vector<std::string> names;
+    ThrowIfFailed(folder.List(&names));
+    std::sort(names.begin(), names.end());
+    std::string document;
+    bool read = false;
+    for (const std::string& copyName : names) {
+        if (!IsNumberedName(copyName, kDocument, kDocumentBackupSuffix) ||
+            KindOf(folder, copyName) != FileKind::kFile)
+            continue;
+        if (!read)
+            ThrowIfFailed(platform::ReadWholeFile(folder, name, &document));
+        read = true;
+        std::string copy;
+        ThrowIfFailed(platform::ReadWholeFile(folder, copyName, &copy));
+        if (copy == document)
+            return copyName;
+    }
+    return std::string();
+}
+
 }  // namespace
+
+OldDocument::Plan OldDocument::PlanFor(Folder& folder) {
+    Plan plan;
+    FileKind kind = KindOf(folder, kWaitingDocument);
+    std::string earlier = kDocument;  // where the document a run sets aside lies now
+    if (kind != FileKind::kMissing) {
+        if (!IsDocumentKind(kind))
+            WaitingInTheWay(folder.PathOf(kWaitingDocument));
+        plan.putBack = kWaitingDocument;
+        const FileKind documentKind = KindOf(folder, kDocument);
+        if (documentKind == FileKind::kFile && IsBareTemplate(folder, kDocument))
+            plan.templateGoes = true;
+        else if (documentKind != FileKind::kMissing)
+            plan.standingKeptAs = FirstFreeNumberedName(folder, kDocument, kDocumentBackupSuffix);
+        earlier = kWaitingDocument;
+    } else {
+        kind = KindOf(folder, kDocument);
+        if (kind == FileKind::kMissing)
+            return plan;
+        if (!IsDocumentKind(kind))
+            DocumentNotAFile(folder.PathOf(kDocument));
+    }
+    plan.keptAs = CopyHolding(folder, earlier);
+    plan.keptBefore = !plan.keptAs.empty();
+    if (!plan.keptBefore && !plan.standingKeptAs.empty()) {
+        // The recovery takes the first free name; the document takes the
+        // next, unless what stood there is the same.
+        if (KindOf(folder, kDocument) == FileKind::kFile) {
+            std::string standing, same;
+            ThrowIfFailed(platform::ReadWholeFile(folder, kDocument, &standing));
+            ThrowIfFailed(platform::ReadWholeFile(folder, earlier, &same));
+            plan.keptBefore = standing == same;
+        }
+        for (int number = 0; plan.keptAs.empty(); ++number) {
+            const std::string name = NumberedName(kDocument, number, kDocumentBackupSuffix);
+            if (plan.keptBefore
+                    ? name == plan.standingKeptAs
+                    : name != plan.standingKeptAs && KindOf(folder, name) == FileKind::kMissing)
+                plan.keptAs = name;
+        }
+    } else if (!plan.keptBefore) {
+        plan.keptAs = FirstFreeNumberedName(folder, kDocument, kDocumentBackupSuffix);
+    }
+    return plan;
+}
 
 void OldDocument::RecoverInterruptedRun(Folder& folder, platform::Reporter& reporter) {
     const FileKind kind = KindOf(folder, kWaitingDocument);
@@ -43,11 +128,7 @@ void OldDocument::RecoverInterruptedRun(Folder& folder, platform::Reporter& repo
         return;
     const std::string waiting = folder.PathOf(kWaitingDocument);
     if (!IsDocumentKind(kind))
-        throw platform::Error(Status::Make(StatusCode::kExists,
-                                           Quoted(waiting) +
-                                               " is in the way: it is not a file, and this program "
-                                               "keeps the earlier document under that name",
-                                           waiting));
+        WaitingInTheWay(waiting);
     std::string standing;
     const FileKind documentKind = KindOf(folder, kDocument);
     if (documentKind == FileKind::kFile && IsBareTemplate(folder, kDocument)) {
@@ -71,13 +152,8 @@ OldDocument::OldDocument(Folder& folder, platform::Reporter& reporter)
         state_ = kNone;
         return;
     }
-    if (!IsDocumentKind(kind)) {
-        const std::string document = folder_.PathOf(kDocument);
-        throw platform::Error(Status::Make(
-            StatusCode::kExists,
-            "the document " + Quoted(document) + " is not a file; move it out of the way",
-            document));
-    }
+    if (!IsDocumentKind(kind))
+        DocumentNotAFile(folder_.PathOf(kDocument));
     const Status status = folder_.RenameNoReplace(kDocument, kWaitingDocument);
     if (!status.ok())
         throw platform::Error(status.Within("cannot set the earlier document aside"));
@@ -89,9 +165,15 @@ OldDocument::~OldDocument() {
 }
 
 void OldDocument::Keep() {
-    if (state_ == kSetAside)
-        keptAs_ = RenameToFirstFreeNumberedName(folder_, kWaitingDocument, kDocument,
-                                                kDocumentBackupSuffix);
+    if (state_ == kSetAside) {
+        keptAs_ = CopyHolding(folder_, kWaitingDocument);
+        keptBefore_ = !keptAs_.empty();
+        if (keptBefore_)
+            ThrowIfFailed(folder_.RemoveFile(kWaitingDocument));
+        else
+            keptAs_ = RenameToFirstFreeNumberedName(folder_, kWaitingDocument, kDocument,
+                                                    kDocumentBackupSuffix);
+    }
     state_ = kKept;
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "convert1_1to2_0/CheckJournal.h"
 #include "convert1_1to2_0/CommandLine.h"
 #include "convert1_1to2_0/ConvertJournal.h"
 #include "platform/os/Console.h"
@@ -16,7 +17,15 @@ namespace {
 
 const char kProgramName[] = "convert1_1to2_0";
 
+// The code page a journal is read in when the command line names none: the
+// system's own where a journal can be in it, otherwise Windows-1251.
+int DefaultCodePage() {
+    const int system = platform::SystemAnsiCodePage();
+    return platform::IsSupportedCodePage(system) ? system : 1251;
+}
+
 std::string HelpText() {
+    const int system = platform::SystemAnsiCodePage();
     return std::string("Usage: ") + kUsageLine +
            "\n"
            "\n"
@@ -25,21 +34,34 @@ std::string HelpText() {
            "document \"data.xml\" and settings \"ini.txt\". The data file is written back,\n"
            "enciphered with the same password; it stays as the last two runs found it in\n"
            "\"_data\" and \"__data\". An earlier \"data.xml\" is set aside, never deleted.\n"
+           "Where there is no \"data\", a person at the terminal is asked before a new,\n"
+           "empty journal is made.\n"
            "\n"
            "  PASSWORD       the journal's password. Leave it out to be asked for it on the\n"
-           "                 terminal (\"Password: \", nothing shown as you type): that is\n"
-           "                 the private way, since other users can see an argument and\n"
-           "                 the shell keeps it in its history. \"\" says there is none.\n"
-           "  --codepage=N   the Windows code page the journal was written in (default " +
-           std::to_string(platform::SystemAnsiCodePage()) + "):\n                 " +
+           "                 terminal (\"Password: \", nothing shown as you type; three\n"
+           "                 tries): that is the private way, since other users can see an\n"
+           "                 argument and the shell keeps it in its history. \"\" says\n"
+           "                 there is none.\n"
+           "  --codepage=N   the Windows code page the journal was written in, one of\n"
+           "                 " +
            platform::SupportedCodePageList() +
            ".\n"
+           "                 Without it: this system's code page where it is one of\n"
+           "                 those, otherwise 1251 (here: " +
+           std::to_string(DefaultCodePage()) +
+           (system == DefaultCodePage() ? "" : ", as this system uses " + std::to_string(system)) +
+           ").\n"
            "                 The journal's texts are read in it, and a password with\n"
-           "                 letters beyond ASCII is tried in it first. Without it, texts\n"
-           "                 that look written in another (\"cafй\" for \"café\") bring a\n"
-           "                 warning that names the option to use.\n"
+           "                 letters beyond ASCII is tried in it first (without the\n"
+           "                 option, then as each other code page spells it). Texts that\n"
+           "                 look written in another code page (\"cafй\" for \"café\") bring\n"
+           "                 a question, or a warning that names the option to use.\n"
+           "  --check        tells what a conversion would do, file by file, and whether\n"
+           "                 it would succeed (the exit status it would end with), changing\n"
+           "                 nothing in the folder; only the password is asked for.\n"
            "  --             ends the options: what follows is the password, even if it\n"
-           "                 begins with \"-\".\n"
+           "                 begins with \"-\". A password that begins with \"--\" must\n"
+           "                 follow it; any other argument spelled \"--name\" is an error.\n"
            "  -h, --help     shows this text.\n"
            "  --version      shows the program's version.\n"
            "\n"
@@ -66,15 +88,21 @@ std::string ConversionSummary(const ConversionReport& report) {
     std::string line =
         "Converted " + Count(report.dreams, "dream") + " (" + std::to_string(report.lucidDreams) +
         " lucid), " + Count(report.places, "place") + " and " +
-        Count(report.positions, "position") + " into \"" + report.documentPath + "\".";
+        Count(report.positions, "position") + " into " + platform::Quoted(report.documentPath) +
+        (report.verified ? ", read back and verified." : ".");
     if (!report.setAsidePath.empty())
-        line += " The earlier document is kept as \"" + report.setAsidePath + "\".";
+        line += std::string(" The earlier document is ") +
+                (report.setAsideBefore ? "already kept as" : "kept as") + " \"" +
+                report.setAsidePath + "\".";
     return line;
 }
 
 // After "Done": any line ends the wait, an empty one included, and so does
-// the end of input, and a signal.
-void WaitForEnter(std::istream& in) {
+// the end of input, and a signal. A person at the console is told how to end
+// it; `lineStart` is what stands on the terminal's line before (nothing, or
+// "Done").
+void WaitForEnter(std::istream& in, platform::Reporter& reporter, const char* lineStart = "") {
+    reporter.Tell(std::string(lineStart) + "Press Enter to close.");
     in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
 }
 
@@ -89,11 +117,36 @@ bool SayIfSignalCameLate(platform::Reporter& reporter) {
     return true;
 }
 
+// What a conversion would do, told on standard output; the exit status is
+// the one the conversion would end with, or 1 where it would ask first.
+int RunCheck(const ConversionOptions& options, platform::Reporter& reporter) {
+    CheckVerdict verdict;
+    try {
+        verdict = CheckJournal(options, reporter);
+    } catch (const platform::Interrupted& interrupted) {
+        reporter.Line("Stopped: " + interrupted.status().message() + ". Nothing was changed.");
+        return interrupted.exitStatus();
+    }
+    if (!reporter.ok()) {
+        reporter.Error("cannot write to standard output");
+        return kErrorExitStatus;
+    }
+    switch (verdict) {
+        case CheckVerdict::kWouldSucceed:
+            return 0;
+        case CheckVerdict::kWrongPassword:
+            return kWrongPasswordExitStatus;
+        case CheckVerdict::kWouldStop:
+            break;
+    }
+    return kErrorExitStatus;
+}
+
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& args, const ProgramConsole& console) {
     platform::Reporter& reporter = console.reporter;
-    const CommandLine line = ParseCommandLine(args, platform::SystemAnsiCodePage());
+    const CommandLine line = ParseCommandLine(args, DefaultCodePage());
     switch (line.action) {
         case CommandLine::Action::kHelp:
             reporter.Output(HelpText());
@@ -106,11 +159,22 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
             reporter.Line(std::string("Usage: ") + kUsageLine);
             return kErrorExitStatus;
         case CommandLine::Action::kConvert:
+        case CommandLine::Action::kCheck:
             break;
     }
 
+    const int system = platform::SystemAnsiCodePage();
+    if (!line.codePageChosen && line.codePage != system)
+        reporter.Note("this Windows' code page, " + std::to_string(system) +
+                      ", is not one a journal can be read in; the journal is read as code page " +
+                      std::to_string(line.codePage) + " (" + platform::CodePageName(line.codePage) +
+                      "). If it was kept on another Windows, run again with --codepage=N, one "
+                      "of " +
+                      platform::SupportedCodePageList() + ".");
+
     ConversionOptions options;
     options.password = line.password;
+    options.passwordLooksLikeOption = line.passwordLooksLikeOption;
     options.codePage = line.codePage;
     options.codePageChosen = line.codePageChosen;
     bool asked = false;
@@ -126,6 +190,8 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
             return answer.ok();
         };
     }
+    if (line.action == CommandLine::Action::kCheck)
+        return RunCheck(options, reporter);
     // Signals are handled until the program ends, the wait after "Done"
     // included: the exit status of one tells the truth about the journal.
     platform::InterruptHandling interrupts;
@@ -142,14 +208,14 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
         reporter.Error(error.what());
         reporter.Line("The journal was not converted.");
         if (platform::OwnsConsoleWindow())
-            WaitForEnter(console.in);
+            WaitForEnter(console.in, reporter);
         return kErrorExitStatus;
     }
     if (!report.unfinished.ok()) {
         reporter.Error(report.unfinished.message());
         reporter.Line("The journal was converted all the same.");
         if (!SayIfSignalCameLate(reporter) && platform::OwnsConsoleWindow())
-            WaitForEnter(console.in);
+            WaitForEnter(console.in, reporter);
         return kErrorExitStatus;
     }
     if (report.opened) {
@@ -162,6 +228,9 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
                 "or run the program on a terminal to be asked for it.");
         else if (asked && !answer.ok())
             reporter.Line("The password was not read: " + answer.message() + ".");
+        if (line.passwordLooksLikeOption)
+            reporter.Note(platform::Quoted(line.password) +
+                          " was taken as the password; the options are " + kOptionList + ".");
     }
     // The journal is converted, whatever the screen can show of it: no
     // wait, and success.
@@ -176,7 +245,8 @@ int RunProgram(const std::vector<std::string>& args, const ProgramConsole& conso
         reporter.Error("cannot write to standard output or standard error");
         return report.opened ? kErrorExitStatus : kWrongPasswordExitStatus;
     }
-    WaitForEnter(console.in);
+    // "Done" ends no line: the person's line starts on the next.
+    WaitForEnter(console.in, reporter, "\n");
     if (report.opened && SayIfSignalCameLate(reporter))
         return 0;
     return report.opened ? 0 : kWrongPasswordExitStatus;

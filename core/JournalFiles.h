@@ -34,6 +34,9 @@ constexpr char kInterruptedCopy[] = "data.interrupted";
 constexpr char kWaitingDocument[] = "data.xml.old";
 // A document a run found, kept: "data.xml.bak", "data.xml.1.bak", ...
 constexpr char kDocumentBackupSuffix[] = ".bak";
+// A new document that failed its proof, kept for a bug report:
+// "data.xml.rejected", "data.xml.1.rejected", ...
+constexpr char kRejectedDocumentSuffix[] = ".rejected";
 // Where the folder's lock is a file (Windows): hidden, and gone with the run.
 constexpr char kLockFile[] = "convert1_1to2_0.lock";
 

@@ -33,6 +33,8 @@ class TIni {
     // True when there was no file: the one written is new, and values may be
     // put into Data before it is. An existing file keeps what it holds.
     bool IsNew() const { return isNew_; }
+    // False when the file cannot be read: it is left as it is.
+    bool WillBeWritten() const { return saveOnExit_; }
 
   private:
     void Load();

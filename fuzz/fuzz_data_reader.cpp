@@ -1,11 +1,13 @@
 // The legacy data reader on arbitrary bytes, as a plain journal opened with
-// the empty password. Whatever it reads, it must not crash, and dropping the
-// store without closing it must put the data file back byte for byte.
+// the empty password, and the code-page judgement over the texts it reads.
+// Whatever it reads, it must not crash, and dropping the store without
+// closing it must put the data file back byte for byte.
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "FuzzFolder.h"
+#include "convert1_1to2_0/CodePageCheck.h"
 #include "convert1_1to2_0/DreamBase.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,6 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (int i = 0; i < base->RecordCount(); ++i)
                 (void)base->GetRecord(i).text.size();
             (void)base->GetPlaces();
+            CodePageJudgement judgement(base->Texts());
+            for (int page : {1251, 1252, 874})
+                (void)judgement.BetterPage(page);
+            for (std::string_view text : base->Texts())
+                (void)FindOddWord(text, 1258);
+            base->BeginChanges();
         }
     } catch (const std::exception&) {
         // malformed journals are reported, not read

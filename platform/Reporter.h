@@ -28,6 +28,23 @@ class Reporter {
     // the run goes on, but cannot call itself a success.
     virtual bool ok() const = 0;
 
+    // A person is at the console: standard input is a terminal (a console on
+    // Windows) that questions can be asked on. A script has none, and is
+    // asked nothing.
+    virtual bool PersonPresent() const { return false; }
+    // Shows `question` to the person at the terminal (never on standard
+    // output) and reads the line typed in answer, without its line end.
+    // False when no answer was read: nobody is there, the input ended, or an
+    // interrupt came (the caller checks for one).
+    virtual bool Ask(std::string_view question, std::string* answer) {
+        (void)question;
+        answer->clear();
+        return false;
+    }
+    // A text for the person at the terminal alone, as it is ("Press Enter to
+    // close."): it never reaches standard output, so scripts read the same.
+    virtual void Tell(std::string_view text) { (void)text; }
+
   private:
     void Prefixed(std::string_view prefix, std::string_view text) {
         std::string line(prefix);
@@ -40,13 +57,22 @@ class Reporter {
 // the platform shows text (see platform/os/Console.h).
 class ConsoleReporter : public Reporter {
   public:
+    ConsoleReporter();
     void Output(std::string_view text) override;
     void Line(std::string_view text) override;
     bool ok() const override { return ok_; }
+    bool PersonPresent() const override { return person_; }
+    bool Ask(std::string_view question, std::string* answer) override;
+    void Tell(std::string_view text) override;
 
   private:
     bool ok_ = true;
+    bool person_;
 };
+
+// True for an answer that says yes: "y" or "yes" in any case, or the Russian
+// "д" or "да", blanks around it aside.
+bool IsYes(std::string_view answer);
 
 // The last word of a run that cannot go on (a broken invariant): one line
 // straight to standard error, made of nothing that allocates or locks.

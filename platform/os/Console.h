@@ -34,6 +34,14 @@ bool StandardInputIsTerminal();
 // is no terminal, or when an interrupt arrives while waiting.
 Status ReadHiddenLine(const std::string& prompt, std::string* line);
 
+// The same with the line shown as it is typed: the answer to a question.
+// What was typed before the question appeared does not answer it.
+Status ReadTerminalLine(const std::string& prompt, std::string* line);
+
+// Writes `utf8` to the terminal the questions are asked on (the console on
+// Windows), never to standard output. False when there is none.
+bool WriteToTerminal(std::string_view utf8);
+
 // True when the console window belongs to this program alone (Windows: it
 // was started by a double-click and the window closes when it ends), so
 // every message must wait for a key before the program ends.

@@ -193,6 +193,13 @@ class Folder {
     // the name is not used.
     virtual Status Lock(const std::string& lockName, std::unique_ptr<FolderLock>* lock,
                         LockHolder* holder) = 0;
+    // The same for a run that only reads and must change nothing in the
+    // folder: where the lock is on the folder itself, a shared one is taken
+    // (kBusy while a run holds the lock); where the lock is a file, nothing
+    // is created, *lock stays empty, and kBusy says the file is held. *holder
+    // tells who holds it, as Lock does.
+    virtual Status LockToRead(const std::string& lockName, std::unique_ptr<FolderLock>* lock,
+                              LockHolder* holder) = 0;
 
   protected:
     explicit Folder(std::string openedAt) : openedAt_(std::move(openedAt)) {}

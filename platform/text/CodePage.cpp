@@ -38,6 +38,32 @@ std::string SupportedCodePageList() {
     return list;
 }
 
+std::string CodePageName(int codePage) {
+    switch (codePage) {
+        case 874:
+            return "Thai";
+        case 1250:
+            return "Central European";
+        case 1251:
+            return "Cyrillic";
+        case 1252:
+            return "Western European";
+        case 1253:
+            return "Greek";
+        case 1254:
+            return "Turkish";
+        case 1255:
+            return "Hebrew";
+        case 1256:
+            return "Arabic";
+        case 1257:
+            return "Baltic";
+        case 1258:
+            return "Vietnamese";
+    }
+    return std::string();
+}
+
 bool IsSupportedCodePage(int codePage) {
     const std::vector<int>& pages = SupportedCodePages();
     return std::find(pages.begin(), pages.end(), codePage) != pages.end();

@@ -12,6 +12,9 @@ const std::vector<int>& SupportedCodePages();
 bool IsSupportedCodePage(int codePage);
 // The same as the user reads them: "874, 1250, 1251, ...".
 std::string SupportedCodePageList();
+// What a supported code page was made for, as Windows names it: "Cyrillic",
+// "Western European", ...; empty for any other.
+std::string CodePageName(int codePage);
 
 // The conversions below take a supported code page and throw
 // std::invalid_argument for any other.

@@ -12,4 +12,8 @@ namespace platform {
 // password has one spelling.
 std::vector<std::string> PasswordSpellings(const std::string& typed, int codePage);
 
+// True when every byte of `text` is ASCII: it is spelled alike in every code
+// page.
+bool IsAscii(const std::string& text);
+
 }  // namespace platform

@@ -81,3 +81,17 @@ wine_can_start() {
 in_windows_locale() {
     env LOCPATH="$build/locale" LC_ALL=ru_RU.UTF-8 "$@"
 }
+
+# Runs a command as a Windows set up for another country: en_US (Western
+# European, code page 1252) or ja_JP (Japanese, 932, which no journal is in),
+# its locale compiled into $build/locale as the Russian one is.
+in_locale() {
+    local locale=$1
+    shift
+    if [[ ! -d $build/locale/$locale.UTF-8 ]]; then
+        mkdir -p "$build/locale"
+        localedef -i "$locale" -f UTF-8 "$build/locale/$locale.UTF-8" 2>/dev/null ||
+            [[ -d $build/locale/$locale.UTF-8 ]]
+    fi
+    env LOCPATH="$build/locale" LC_ALL="$locale.UTF-8" "$@"
+}

@@ -1,6 +1,7 @@
 // A whole conversion with each file-system operation failing in turn, and
 // with the process stopped dead after each operation in turn, over an
-// enciphered journal and over a plain one. Whatever happens, the journal must
+// enciphered journal and over a plain one (beside which an earlier run kept
+// the earlier document already). Whatever happens, the journal must
 // survive, with its bytes and its permissions, and a later run must convert
 // it.
 #include <gtest/gtest.h>
@@ -77,6 +78,11 @@ class SweepTest : public ::testing::TestWithParam<JournalKind> {
         SetPermissionBits(pristine.File("data"), 0644);
         found_ = ReadFile(pristine.File("data"));
         WriteFile(pristine.File("data.xml"), kOldDocument);
+        // Beside the plain journal, a copy kept by an earlier run holds that
+        // document already: it is not kept twice, and goes only with a
+        // success. (Beside the enciphered one, it is kept as a new copy.)
+        if (GetParam().plain)
+            WriteFile(pristine.File("data.xml.bak"), kOldDocument);
         WriteFile(pristine.File("_data"), kOlderBackup);
         WriteFile(pristine.File("__data"), kOldestBackup);
     }
@@ -271,18 +277,30 @@ TEST_P(SweepTest, EveryFailingOperationLeavesTheJournalSafe) {
         ExpectModeAsFound(dir.File("data"), context);
         ExpectBackupsKept(dir.path(), context);
         ExpectNoTruncatedFiles(dir.path(), context);
+        if (GetParam().plain) {
+            EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml.bak"))) << context;
+        }
         // A failed run leaves the document as it was, in its place, and
         // writes no settings. (The backups rotate after the conversion is
         // complete; a failure there is reported but undoes nothing.)
         if (reported && !unfinished) {
             EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml"))) << context;
-            EXPECT_FALSE(Exists(dir.File("data.xml.bak"))) << context;
+            EXPECT_EQ(GetParam().plain, Exists(dir.File("data.xml.bak"))) << context;
             EXPECT_FALSE(Exists(dir.File("ini"))) << context;
             EXPECT_FALSE(Exists(dir.File("ini.txt"))) << context;
         }
+        // One that converted the journal keeps the earlier document once.
         if (succeeded || unfinished) {
             EXPECT_EQ(kOldDocument, ReadFile(dir.File("data.xml.bak"))) << context;
+            EXPECT_FALSE(Exists(dir.File("data.xml.1.bak"))) << context;
             EXPECT_EQ(3, DreamsIn(dir.File("data.xml"))) << context;
+        }
+        if (succeeded) {
+            EXPECT_NE(std::string::npos,
+                      run.err.find(std::string(" The earlier document is ") +
+                                   (GetParam().plain ? "already kept as" : "kept as") + " \"" +
+                                   dir.File("data.xml.bak") + "\".\n"))
+                << context;
         }
         // Nothing else is left behind, unless the message names it.
         for (const std::string& name : ListFolder(dir.path())) {

@@ -103,7 +103,7 @@ TEST(ConversionTest, SampleJournalConvertsEveryListAndField) {
     EXPECT_EQ(0, run.exitStatus);
     EXPECT_EQ("Done", run.out);
     EXPECT_EQ("Converted 4 dreams (2 lucid), 3 places and 2 positions into \"" +
-                  dir.File("data.xml") + "\".\n",
+                  dir.File("data.xml") + "\", read back and verified.\n",
               run.err);
 
     Document doc = ReadDocument(dir.path());
@@ -167,18 +167,27 @@ TEST(ConversionTest, LucidMarkersConvertByTheirExactRule) {
 }
 
 TEST(ConversionTest, WrongPasswordChangesNothing) {
-    // "wrong184" deciphers the sample to garbage whose padding looks valid:
-    // only the journal test refuses it.
-    for (const char* wrong : {"not the password", "wrong184"}) {
+    // "wrong184" deciphers the sample to garbage whose padding looks valid,
+    // and so does "rêve74" as Western Windows spells it (one of the code
+    // pages it is tried in): only the journal test refuses them.
+    const std::pair<const char*, std::string> cases[] = {
+        {"not the password", ""},
+        {"wrong184", ""},
+        {"r\xc3\xaave74",
+         "Note: the password has letters beyond ASCII; it was tried as typed and "
+         "as each code page that can spell it spells it"},
+    };
+    for (const auto& [wrong, note] : cases) {
         TempDir dir;
         WriteFile(dir.File("data"), SampleFixture("current"));
         WriteFile(dir.File("_data"), "older backup");
         WriteFile(dir.File("data.xml"), "<Contents/>");
         const auto before = Snapshot(dir.path());
         ProcessResult run = RunConverter(dir.path(), {wrong});
-        EXPECT_EQ(2, run.exitStatus);
+        EXPECT_EQ(2, run.exitStatus) << run.err;
         EXPECT_EQ(kWrongPasswordOutput, run.out);
-        EXPECT_EQ("", run.err);
+        EXPECT_EQ(note, run.err.substr(0, note.size()));
+        EXPECT_EQ(note.empty(), run.err.empty()) << run.err;
         EXPECT_EQ(before, Snapshot(dir.path())) << wrong;
     }
 }
@@ -272,6 +281,23 @@ TEST(ConversionTest, EveryEarlierDocumentIsKeptAcrossRuns) {
     EXPECT_EQ(4u, ReadDocument(dir.path()).dreams.size());
 }
 
+// Runs over an unchanged journal make the same document: it is kept once.
+TEST(ConversionTest, AnUnchangedDocumentIsKeptOnce) {
+    TempDir dir;
+    WriteFile(dir.File("data"), SampleFixture("current"));
+    for (int run = 0; run < 4; ++run) {
+        ProcessResult result = RunConverter(dir.path(), {"dream"});
+        ASSERT_EQ("Done", result.out) << result.err;
+        const std::string kept = " The earlier document is " +
+                                 std::string(run < 2 ? "kept as" : "already kept as") + " \"" +
+                                 dir.File("data.xml.bak") + "\".\n";
+        EXPECT_EQ(run > 0, result.err.find(kept) != std::string::npos) << run << result.err;
+    }
+    EXPECT_EQ((std::vector<std::string>{"__data", "_data", "data", "data.xml", "data.xml.bak",
+                                        "ini", "ini.txt"}),
+              ListFolder(dir.path()));
+}
+
 // A run killed while it built the new document left the earlier one (A)
 // waiting; the newer release has written a document of its own (B) since.
 // Neither is lost: B is kept under the first free backup name, A goes back
@@ -289,7 +315,8 @@ TEST(ConversionTest, ADocumentLeftWaitingAndOneWrittenSinceAreBothKept) {
                   dir.File("data.xml") + "\", and what stood there is kept as \"" +
                   dir.File("data.xml.bak") +
                   "\"\nConverted 4 dreams (2 lucid), 3 places and 2 positions into \"" +
-                  dir.File("data.xml") + "\". The earlier document is kept as \"" +
+                  dir.File("data.xml") +
+                  "\", read back and verified. The earlier document is kept as \"" +
                   dir.File("data.xml.1.bak") + "\".\n",
               run.err);
     EXPECT_EQ("B: what the newer release wrote since", ReadFile(dir.File("data.xml.bak")));
@@ -309,19 +336,27 @@ TEST(MendedFaultTest, JournalWhoseCipherTextFillsWholeChunksOpens) {
               Decipher(dir.File("data"), "edge"));
 }
 
+// The message names the backups that are there, the newest first.
 TEST(MendedFaultTest, EmptyDataFileIsReportedAndNothingIsTouched) {
-    TempDir dir;
-    WriteFile(dir.File("data"), "");
-    WriteFile(dir.File("_data"), "good backup");
-    const auto before = Snapshot(dir.path());
-    ProcessResult run = RunConverter(dir.path(), {"pw"});
-    EXPECT_NE(0, run.exitStatus);
-    EXPECT_EQ("", run.out);
-    EXPECT_EQ("Error: data file \"" + dir.File("data") +
-                  "\" is empty; the backups \"_data\" and \"__data\" may hold the journal\n"
-                  "The journal was not converted.\n",
-              run.err);
-    EXPECT_EQ(before, Snapshot(dir.path()));
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{"_data", "__data"}, "; the backups \"_data\" and \"__data\" may hold the journal"},
+        {{"__data"}, "; the backup \"__data\" may hold the journal"},
+        {{}, ", and there is no backup of it"},
+    };
+    for (const auto& [backups, said] : cases) {
+        TempDir dir;
+        WriteFile(dir.File("data"), "");
+        for (const char* backup : backups)
+            WriteFile(dir.File(backup), "good backup");
+        const auto before = Snapshot(dir.path());
+        ProcessResult run = RunConverter(dir.path(), {"pw"});
+        EXPECT_NE(0, run.exitStatus);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ("Error: data file \"" + dir.File("data") + "\" is empty" + said +
+                      "\nThe journal was not converted.\n",
+                  run.err);
+        EXPECT_EQ(before, Snapshot(dir.path()));
+    }
 }
 
 TEST(MendedFaultTest, StatedCountMayDifferFromTheRecordsRead) {
@@ -489,4 +524,16 @@ TEST(MendedFaultTest, LongAndNonAsciiFolderNamesWork) {
     ProcessResult run = RunConverter(dir, {"dream"});
     EXPECT_EQ("Done", run.out) << run.err;
     EXPECT_EQ(4u, ReadDocument(dir).dreams.size());
+}
+
+// The how-to that comes with the Windows program: CR LF line ends, so that
+// every Notepad shows its lines, and what the program itself refers to.
+TEST(HowToUseTest, ReadsAsLinesInNotepadAndSaysWhatTheProgramSays) {
+    const std::string text = ReadFile(DataFile("../../scripts/windows/HOW-TO-USE.txt"));
+    ASSERT_FALSE(text.empty());
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << "a bare line feed at " << at;
+    for (const char* said : {"Press Enter to close.", "press Enter", "--codepage=1252", "cmd",
+                             "empty journal", "[Y/n]"})
+        EXPECT_NE(std::string::npos, text.find(said)) << said;
 }

@@ -122,8 +122,11 @@ class FaultyFolder : public Folder {
         return Run("list", "list folder", "", false, [&] { return base_->List(names); });
     }
     Status RenameFile(const std::string& from, const std::string& to) override {
-        return Run(
+        const Status status = Run(
             "rename", "rename", from, true, [&] { return base_->RenameFile(from, to); }, to);
+        if (status.ok())
+            env_.Renamed(PathOf(to));
+        return status;
     }
     Status RenameNoReplace(const std::string& from, const std::string& to) override {
         return Run(
@@ -157,6 +160,11 @@ class FaultyFolder : public Folder {
                 LockHolder* holder) override {
         return Run("lock", "lock folder", "", false,
                    [&] { return base_->Lock(lockName, lock, holder); });
+    }
+    Status LockToRead(const std::string& lockName, std::unique_ptr<FolderLock>* lock,
+                      LockHolder* holder) override {
+        return Run("lock", "lock folder", "", false,
+                   [&] { return base_->LockToRead(lockName, lock, holder); });
     }
 
   private:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ class FaultInjectionEnv : public Env {
         signalAfter_ = n;
         signal_ = signal;
     }
+    // Called after each rename that replaces or creates `to`, as another
+    // program could act on the file the moment it is in place.
+    void AfterRename(std::function<void(const std::string& to)> action) {
+        afterRename_ = std::move(action);
+    }
     // Every operation that would change the file system fails, as on a
     // read-only folder (which the super-user cannot otherwise be shown).
     void MakeReadOnly() { readOnly_ = true; }
@@ -64,6 +70,11 @@ class FaultInjectionEnv : public Env {
     // to make some operations take their time, as on a slow disk.
     virtual bool Begin(const char* operation, const std::string& path, bool changes = false);
     void End();
+    // Used by the folders: `path` has just been put in place by a rename.
+    void Renamed(const std::string& path) {
+        if (afterRename_)
+            afterRename_(path);
+    }
     Status Injected(const char* operation, const std::string& path);
     bool ownershipFixed() const { return ownershipFixed_; }
     uint32_t fixedMode() const { return fixedMode_; }
@@ -84,6 +95,7 @@ class FaultInjectionEnv : public Env {
     int signal_ = 0;
     bool readOnly_ = false;
     std::vector<std::string> log_;
+    std::function<void(const std::string& to)> afterRename_;
 };
 
 }  // namespace platform

@@ -46,32 +46,37 @@ class Terminal {
     bool owned_ = false;
 };
 
-// Echo off while alive; the terminal is put back as it was on every way out.
-class EchoOff {
+// The terminal in line mode, with echo on or off, while alive; it is put
+// back as it was on every way out.
+class LineMode {
   public:
-    explicit EchoOff(int fd) : fd_(fd) {
+    LineMode(int fd, bool echo) : fd_(fd) {
         if (::tcgetattr(fd_, &saved_) != 0) {
             error_ = errno;
             return;
         }
-        struct termios quiet = saved_;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
-        quiet.c_lflag |= ICANON;
+        struct termios mode = saved_;
+        const tcflag_t echoFlags = ECHO | ECHOE | ECHOK;
+        if (echo)
+            mode.c_lflag |= echoFlags;
+        else
+            mode.c_lflag &= ~static_cast<tcflag_t>(echoFlags | ECHONL);
+        mode.c_lflag |= ICANON;
         // Whatever was typed before the prompt appeared was typed in the
-        // open: it is not taken as the password.
-        if (::tcsetattr(fd_, TCSAFLUSH, &quiet) != 0)
+        // open, or before there was a question: it is not taken.
+        if (::tcsetattr(fd_, TCSAFLUSH, &mode) != 0)
             error_ = errno;
         else
             active_ = true;
     }
-    ~EchoOff() {
+    ~LineMode() {
         if (!active_)
             return;
         while (::tcsetattr(fd_, TCSANOW, &saved_) != 0 && errno == EINTR) {
         }
     }
-    EchoOff(const EchoOff&) = delete;
-    EchoOff& operator=(const EchoOff&) = delete;
+    LineMode(const LineMode&) = delete;
+    LineMode& operator=(const LineMode&) = delete;
 
     int error() const { return error_; }
 
@@ -88,10 +93,10 @@ Status TerminalError(const char* what, int err) {
                         err, std::strerror(err));
 }
 
-// A signal ended the wait for the password: whoever caught it decides what
-// happens next.
-Status ReadInterrupted() {
-    return Status::Make(StatusCode::kInterrupted, "interrupted while reading the password");
+// A signal ended the wait for `what` ("the password"): whoever caught it
+// decides what happens next.
+Status ReadInterrupted(const char* what) {
+    return Status::Make(StatusCode::kInterrupted, std::string("interrupted while reading ") + what);
 }
 
 // write(2) alone: safe in a signal handler too.
@@ -133,23 +138,28 @@ bool StandardInputIsTerminal() {
     return ::isatty(STDIN_FILENO) != 0;
 }
 
-Status ReadHiddenLine(const std::string& prompt, std::string* line) {
+namespace {
+
+// Shows `prompt` and reads one line from the terminal; `what` names the line
+// in messages ("the password").
+Status ReadLine(const std::string& prompt, bool echo, const char* what, std::string* line) {
     line->clear();
     Terminal terminal;
     if (terminal.fd() < 0)
         return Status::Make(StatusCode::kNotSupported, "no terminal to ask on");
-    EchoOff echoOff(terminal.fd());
-    if (echoOff.error() != 0)
-        return TerminalError("cannot turn echo off on", echoOff.error());
+    LineMode mode(terminal.fd(), echo);
+    if (mode.error() != 0)
+        return TerminalError(echo ? "cannot set up" : "cannot turn echo off on", mode.error());
     if (!WriteAll(terminal.PromptFd(), prompt))
         return TerminalError("cannot write to", errno);
     Status status;
+    bool ended = false;  // by a line end, which the terminal echoes
     for (;;) {
         // A signal that arrives just before a read begins does not end it:
         // the read waits in short steps, with a look at what arrived before
         // each.
         if (PendingInterrupt() != 0) {
-            status = ReadInterrupted();
+            status = ReadInterrupted(what);
             break;
         }
         pollfd ready{terminal.fd(), POLLIN, 0};
@@ -159,25 +169,46 @@ Status ReadHiddenLine(const std::string& prompt, std::string* line) {
         char c;
         const ssize_t n = polled < 0 ? -1 : ::read(terminal.fd(), &c, 1);
         if (n < 0) {
-            status = errno == EINTR ? ReadInterrupted() : TerminalError("cannot read from", errno);
+            status =
+                errno == EINTR ? ReadInterrupted(what) : TerminalError("cannot read from", errno);
             break;
         }
         if (n == 0) {
             if (line->empty())
-                status = Status::Make(StatusCode::kIoError, "end of input before the password");
+                status =
+                    Status::Make(StatusCode::kIoError, std::string("end of input before ") + what);
             break;
         }
-        if (c == '\n')
+        if (c == '\n') {
+            ended = true;
             break;
+        }
         line->push_back(c);
     }
     if (!line->empty() && line->back() == '\r')
         line->pop_back();
-    // The Enter the user typed was not echoed: end the prompt's line.
-    WriteAll(terminal.PromptFd(), "\n");
+    // The Enter the user typed was not echoed, or the input ended without
+    // one: end the prompt's line.
+    if (!echo || !ended)
+        WriteAll(terminal.PromptFd(), "\n");
     if (!status.ok())
         line->clear();
     return status;
+}
+
+}  // namespace
+
+Status ReadHiddenLine(const std::string& prompt, std::string* line) {
+    return ReadLine(prompt, false, "the password", line);
+}
+
+Status ReadTerminalLine(const std::string& prompt, std::string* line) {
+    return ReadLine(prompt, true, "an answer", line);
+}
+
+bool WriteToTerminal(std::string_view utf8) {
+    Terminal terminal;
+    return terminal.fd() >= 0 && WriteAll(terminal.PromptFd(), utf8);
 }
 
 bool OwnsConsoleWindow() {

@@ -483,6 +483,26 @@ class PosixFolder : public Folder {
         return Status::OK();
     }
 
+    Status LockToRead(const std::string& /*lockName*/, std::unique_ptr<FolderLock>* lock,
+                      LockHolder* holder) override {
+        // A shared lock on the folder itself: runs that only read go
+        // together, and none goes while a run that changes the folder holds it.
+        const int fd = ::openat(dir(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return Failure("cannot open folder", "", errno);
+        auto held = std::make_unique<PosixFolderLock>(fd);
+        while (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            if (err == EWOULDBLOCK)
+                *holder = FindLockHolder(fd);
+            return Failure("cannot lock folder", "", err);  // EWOULDBLOCK: busy
+        }
+        *lock = std::move(held);
+        return Status::OK();
+    }
+
   private:
     int dir() const { return handle_->fd(); }
 

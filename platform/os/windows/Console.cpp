@@ -182,8 +182,9 @@ bool StandardInputIsTerminal() {
 
 namespace {
 
-// Reads one line from the console in `input` as it is set up now.
-Status ReadConsoleLine(HANDLE input, std::wstring* text) {
+// Reads one line from the console in `input` as it is set up now; `what`
+// names the line in messages ("the password").
+Status ReadConsoleLine(HANDLE input, const char* what, std::wstring* text) {
     WakeableConsoleRead wakeable(input);
     for (;;) {
         wchar_t buffer[256];
@@ -192,14 +193,15 @@ Status ReadConsoleLine(HANDLE input, std::wstring* text) {
         const DWORD error = GetLastError();
         // Ctrl-C ends the wait, with or without a failure of the read.
         if (PendingInterrupt() != 0)
-            return Status::Make(StatusCode::kInterrupted, "interrupted while reading the password");
+            return Status::Make(StatusCode::kInterrupted,
+                                std::string("interrupted while reading ") + what);
         if (!read)
             return WindowsError("cannot read from", "the console", error);
         text->append(buffer, got);
         const size_t end = text->find(L'\n');
         // Ctrl-Z at the start of the line is the console's end of input.
         if (got == 0 || (!text->empty() && (*text)[0] == 0x1A))
-            return Status::Make(StatusCode::kIoError, "end of input before the password");
+            return Status::Make(StatusCode::kIoError, std::string("end of input before ") + what);
         if (end != std::wstring::npos) {
             text->resize(end > 0 && (*text)[end - 1] == L'\r' ? end - 1 : end);
             return Status::OK();
@@ -207,40 +209,62 @@ Status ReadConsoleLine(HANDLE input, std::wstring* text) {
     }
 }
 
-}  // namespace
+// The console the questions are shown on, even when standard output is
+// redirected.
+KernelHandle ConsoleOutput() {
+    return KernelHandle(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+}
 
-Status ReadHiddenLine(const std::string& prompt, std::string* line) {
+// Shows `prompt` on the console and reads one line, shown as typed or not.
+Status ReadLine(const std::string& prompt, bool echo, const char* what, std::string* line) {
     line->clear();
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (!GetConsoleMode(input, &mode))
         return Status::Make(StatusCode::kNotSupported, "no console to ask on");
-    // The prompt goes to the console even when standard output is redirected.
-    const KernelHandle output(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                          FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    const KernelHandle output = ConsoleOutput();
     std::wstring text;
     Status status;
     {
-        // Line editing stays; echo goes. Ctrl-C stays processed, so that it
-        // reaches the interrupt handling and ends the wait.
+        // Line editing stays; echo as asked. Ctrl-C stays processed, so
+        // that it reaches the interrupt handling and ends the wait.
         ConsoleModeRestorer restore(input, mode);
-        if (!SetConsoleMode(
-                input, (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~ENABLE_ECHO_INPUT))
-            return WindowsError("cannot turn echo off on", "the console", GetLastError());
+        const DWORD lineMode = mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT;
+        if (!SetConsoleMode(input, echo ? lineMode | ENABLE_ECHO_INPUT
+                                        : lineMode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)))
+            return WindowsError(echo ? "cannot set up" : "cannot turn echo off on", "the console",
+                                GetLastError());
         // Whatever was typed before the prompt appeared was typed in the
-        // open: it is not taken as the password.
+        // open, or before there was a question: it is not taken.
         FlushConsoleInputBuffer(input);
         if (output.valid())
             WriteConsoleText(output.get(), prompt);
-        status = ReadConsoleLine(input, &text);
+        status = ReadConsoleLine(input, what, &text);
     }
-    // The Enter the user typed was not echoed: end the prompt's line.
-    if (output.valid())
+    // The Enter the user typed was not echoed, or the input ended without
+    // one: end the prompt's line.
+    if (output.valid() && (!echo || !status.ok()))
         WriteConsoleText(output.get(), "\n");
     if (status.ok())
         *line = Narrow(text);
     SecureZeroMemory(&text[0], text.size() * sizeof(wchar_t));
     return status;
+}
+
+}  // namespace
+
+Status ReadHiddenLine(const std::string& prompt, std::string* line) {
+    return ReadLine(prompt, false, "the password", line);
+}
+
+Status ReadTerminalLine(const std::string& prompt, std::string* line) {
+    return ReadLine(prompt, true, "an answer", line);
+}
+
+bool WriteToTerminal(std::string_view utf8) {
+    const KernelHandle output = ConsoleOutput();
+    return output.valid() && WriteConsoleText(output.get(), utf8);
 }
 
 bool OwnsConsoleWindow() {

@@ -408,6 +408,31 @@ class WindowsFolder : public Folder {
         return Status::OK();
     }
 
+    // The lock file is opened to read, sharing everything, and closed at
+    // once: only a run holding it (sharing nothing) makes that fail. Nothing
+    // is created in the folder.
+    Status LockToRead(const std::string& lockName, std::unique_ptr<FolderLock>* lock,
+                      LockHolder* holder) override {
+        lock->reset();
+        const std::string lockPath = Here(lockName);
+        KernelHandle file(CreateFileW(WidePath(lockPath).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+        if (file.valid())
+            return Status::OK();  // left by a run the system ended: nobody holds it
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
+            return Status::OK();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) {
+            // Only a run of this program makes the lock file.
+            holder->known = true;
+            holder->sameProgram = true;
+            return WindowsError(StatusCode::kBusy, "cannot lock folder", openedAt(), error);
+        }
+        return WindowsError("cannot lock folder", openedAt(), error);
+    }
+
     // Opens the folder at `path` so that it stays where it is while held.
     static Status HoldFolder(const std::string& path, DWORD flags, KernelHandle* handle) {
         *handle = KernelHandle(

@@ -488,14 +488,18 @@ TEST_F(RealConditionsTest, LinksFifosAndLeftoversInTheFolder) {
              Link(e + "/target", d + "/dataX");
          },
          1, "/dataX\" is in the way", untouched},
-        {"no journal here, but its backups",
+        {"no journal here, but its backups and kept copies",
          [](const std::string& d, const std::string&) {
-             WriteFile(d + "/_data", "a journal");
-             WriteFile(d + "/__data", "an older one");
+             for (const char* name : {"__data", "_data", "data.interrupted", "data.interrupted.1"})
+                 WriteFile(d + "/" + name, "a journal");
          },
-         1, "\", but there are copies of a journal: \"__data\", \"_data\"; copy one of them to \"",
+         1,
+         "\", but there are copies of a journal: \"_data\", \"__data\", \"data.interrupted.1\", "
+         "\"data.interrupted\"; copy one of them to \"",
          [](const std::string& d, const std::string&) {
-             EXPECT_EQ((std::vector<std::string>{"__data", "_data"}), ListFolder(d));
+             EXPECT_EQ((std::vector<std::string>{"__data", "_data", "data.interrupted",
+                                                 "data.interrupted.1"}),
+                       ListFolder(d));
          }},
         {"a working copy left with the journal deciphered",
          [&](const std::string& d, const std::string&) {
