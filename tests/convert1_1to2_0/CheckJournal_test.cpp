@@ -28,7 +28,7 @@ void MakeInterruptedFolder(const TempDir& dir) {
     WriteFile(dir.File("dataX"), ReadFile(dir.File("data")));
     WriteFile(dir.File("data"), Decipher(dir.File("dataX"), kPassword));
     WriteFile(dir.File("data.xml.old"), "earlier");
-    WriteFile(dir.File("ini.Ab3dE5gH.tmp"), "half");
+    WriteFile(dir.File(".ini.cnv-ab3de5gh.tmp"), "half");
 }
 
 CheckVerdict Check(FaultInjectionEnv& env, const TempDir& dir, RecordingReporter* reporter) {

@@ -82,7 +82,7 @@ struct Situation {
 
 TEST(CheckTest, ChangesNothingAndForetellsTheConversion) {
     const std::string journal = Enciphered("a dream");
-    const std::string temporary = "data.xml.Ab3dE5gH.tmp";
+    const std::string temporary = ".data.xml.cnv-ab3de5gh.tmp";
     const std::vector<Situation> situations = {
         {"a journal and an earlier document",
          [&](const TempDir& dir) {
