@@ -21,6 +21,7 @@
 #include "platform/os/Env.h"
 #include "platform/os/Fatal.h"
 #include "platform/os/Interrupt.h"
+#include "platform/os/Memory.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/Numbers.h"
 #include "platform/text/Password.h"
@@ -110,7 +111,7 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
     platform::InitializeComponentModel();
     JournalFolder folder(reporter);
     // Before anything in the folder changes.
-    CheckJournalFitsInMemory(folder.files());
+    platform::PrepareHeapFor(CheckJournalFitsInMemory(folder.files()));
     folder.RemoveLeftoverTemporaries();
     OldDocument::RecoverInterruptedRun(folder.files(), reporter);
 

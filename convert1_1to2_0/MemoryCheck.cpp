@@ -55,7 +55,7 @@ void CheckJournalFitsInMemory(const std::string& dataFile, uint64_t dataFileSize
         platform::Status::Make(platform::StatusCode::kNotSupported, message, dataFile));
 }
 
-void CheckJournalFitsInMemory(platform::Folder& folder) {
+uint64_t CheckJournalFitsInMemory(platform::Folder& folder) {
     std::string largest;
     uint64_t largestSize = 0;
     for (const char* name : {journal_files::kDataFile, journal_files::kWorkingCopy}) {
@@ -70,9 +70,9 @@ void CheckJournalFitsInMemory(platform::Folder& folder) {
             largestSize = size;
         }
     }
-    if (!largest.empty()) {
-        CheckJournalFitsInMemory(folder.PathOf(largest), largestSize,
-                                 platform::UsableAddressSpace(),
-                                 static_cast<int>(sizeof(void*) * 8));
-    }
+    if (largest.empty())
+        return 0;
+    CheckJournalFitsInMemory(folder.PathOf(largest), largestSize, platform::UsableAddressSpace(),
+                             static_cast<int>(sizeof(void*) * 8));
+    return EstimatedConversionMemory(largestSize);
 }

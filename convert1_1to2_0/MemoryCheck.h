@@ -23,5 +23,6 @@ void CheckJournalFitsInMemory(const std::string& dataFile, uint64_t dataFileSize
                               uint64_t usableAddressSpace, int pointerBits);
 
 // The same for the journal in `folder` (its data file, or the larger working
-// copy an interrupted run left), with this process's address space.
-void CheckJournalFitsInMemory(platform::Folder& folder);
+// copy an interrupted run left), with this process's address space. Returns
+// the memory the conversion is expected to need (0 without a journal).
+uint64_t CheckJournalFitsInMemory(platform::Folder& folder);

@@ -12,4 +12,8 @@ uint64_t UsableAddressSpace() {
     return status.ullTotalVirtual;
 }
 
+// Windows gives large pages only to a process holding the right to lock
+// memory, which a user's program does not have; its heap stays as it is.
+void PrepareHeapFor(uint64_t) {}
+
 }  // namespace platform
