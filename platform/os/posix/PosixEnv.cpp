@@ -463,48 +463,41 @@ class PosixFolder : public Folder {
         return Status::OK();
     }
 
+    // The lock is on the folder itself: nothing is created in it, and the
+    // system lets it go with the process.
     Status Lock(const std::string& /*lockName*/, std::unique_ptr<FolderLock>* lock,
                 LockHolder* holder) override {
-        // The lock is on the folder itself: nothing is created in it, and the
-        // system lets it go with the process.
-        const int fd = ::openat(dir(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return Failure("cannot open folder", "", errno);
-        auto held = std::make_unique<PosixFolderLock>(fd);
-        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            if (err == EWOULDBLOCK)
-                *holder = FindLockHolder(fd);
-            return Failure("cannot lock folder", "", err);  // EWOULDBLOCK: busy
-        }
-        *lock = std::move(held);
-        return Status::OK();
+        return LockFolder(LOCK_EX, lock, holder);
     }
 
+    // Shared: runs that only read go together, and none goes while a run
+    // that changes the folder holds it.
     Status LockToRead(const std::string& /*lockName*/, std::unique_ptr<FolderLock>* lock,
                       LockHolder* holder) override {
-        // A shared lock on the folder itself: runs that only read go
-        // together, and none goes while a run that changes the folder holds it.
-        const int fd = ::openat(dir(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return Failure("cannot open folder", "", errno);
-        auto held = std::make_unique<PosixFolderLock>(fd);
-        while (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            if (err == EWOULDBLOCK)
-                *holder = FindLockHolder(fd);
-            return Failure("cannot lock folder", "", err);  // EWOULDBLOCK: busy
-        }
-        *lock = std::move(held);
-        return Status::OK();
+        return LockFolder(LOCK_SH, lock, holder);
     }
 
   private:
     int dir() const { return handle_->fd(); }
+
+    // `how`: LOCK_EX or LOCK_SH. A lock held the other way is busy, and its
+    // holder is named where the system tells.
+    Status LockFolder(int how, std::unique_ptr<FolderLock>* lock, LockHolder* holder) {
+        const int fd = ::openat(dir(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return Failure("cannot open folder", "", errno);
+        auto held = std::make_unique<PosixFolderLock>(fd);
+        while (::flock(fd, how | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            if (err == EWOULDBLOCK)
+                *holder = FindLockHolder(fd);
+            return Failure("cannot lock folder", "", err);  // EWOULDBLOCK: busy
+        }
+        *lock = std::move(held);
+        return Status::OK();
+    }
 
     // The folder itself when `name` is empty.
     Status Failure(const std::string& what, const std::string& name, int err) {
