@@ -188,11 +188,20 @@ TEST(CheckTest, ReadsAReadOnlyFolderAndWaitsForNoRunningConversion) {
     ASSERT_LE(0, folder);
     ASSERT_EQ(0, ::flock(folder, LOCK_EX | LOCK_NB));  // as a conversion holds it
     const ProcessResult busy = RunConverter(dir.path(), {"--check", kPassword});
+    // As another check holds it: checks go together, a conversion waits.
+    ASSERT_EQ(0, ::flock(folder, LOCK_SH | LOCK_NB));
+    const ProcessResult together = RunConverter(dir.path(), {"--check", kPassword});
+    const ProcessResult excluded = RunConverter(dir.path(), {kPassword});
     ::close(folder);
     EXPECT_EQ(1, busy.exitStatus);
     EXPECT_NE(std::string::npos,
               busy.out.find("Verdict: a conversion would stop: another conversion is running"))
         << busy.out;
+    EXPECT_EQ(0, together.exitStatus) << together.out << together.err;
+    EXPECT_EQ(1, excluded.exitStatus) << excluded.out << excluded.err;
+    EXPECT_NE(std::string::npos, excluded.err.find("Error: another conversion is running in the"))
+        << excluded.err;
+    EXPECT_EQ(before, Strictly(dir.path()));
 
     if (::mount(dir.path().c_str(), mount.path().c_str(), nullptr, MS_BIND, nullptr) != 0)
         GTEST_SKIP() << "cannot bind-mount a folder here: " << ::strerror(errno);
