@@ -16,7 +16,6 @@
 #include "core/ini.h"
 #include "platform/os/Env.h"
 #include "platform/os/Interrupt.h"
-#include "platform/text/Password.h"
 
 using platform::NameOf;
 using platform::Quoted;
@@ -186,30 +185,13 @@ CheckVerdict CheckJournal(const ConversionOptions& options, platform::Reporter& 
         CheckJournalFitsInMemory(folder.files());
         const OldDocument::Plan documents = OldDocument::PlanFor(folder.files());
 
-        TDreamBase::Options legacyOptions;
-        legacyOptions.password = options.password;
-        legacyOptions.codePage = options.codePage;
-        legacyOptions.codePageChosen = options.codePageChosen;
-        legacyOptions.inspectOnly = true;
-        bool beyondAscii = !platform::IsAscii(options.password);
-        if (options.askPassword)
-            legacyOptions.askPassword = [&](std::string* password) {
-                const bool read = options.askPassword(password);
-                beyondAscii = beyondAscii || (read && !platform::IsAscii(*password));
-                return read;
-            };
-        // Refuses what a conversion refuses; asks nobody.
-        legacyOptions.confirmNewJournal = [&] { ConfirmNewJournal(options, folder.path(), quiet); };
+        // Refuses what a conversion refuses; asks nobody but for the password.
         std::unique_ptr<TDreamBase> legacy;
-        const platform::Status opened =
-            TDreamBase::Open(folder.files(), legacyOptions, quiet, &legacy);
-        if (opened.Is(platform::StatusCode::kWrongKey)) {
-            if (beyondAscii)
-                ExplainWrongPassword(options, quiet);
+        if (OpenLegacyJournal(folder.files(), folder.path(), options, true, quiet, &legacy)
+                .Is(platform::StatusCode::kWrongKey)) {
             verdict = CheckVerdict::kWrongPassword;
             last = "wrong password; a conversion would change nothing.";
         } else {
-            platform::ThrowIfFailed(opened);
             DescribeLeftovers(folder, *legacy, &findings);
             DescribeLegacyFiles(folder.files(), *legacy, &findings);
             DescribeDocuments(documents, &findings);

@@ -24,7 +24,6 @@
 #include "platform/os/Memory.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/Numbers.h"
-#include "platform/text/Password.h"
 #include "platform/text/Utf16.h"
 #include "platform/xml/ComponentModel.h"
 
@@ -115,27 +114,10 @@ ConversionReport ConvertJournal(const ConversionOptions& options, platform::Repo
     folder.RemoveLeftoverTemporaries();
     OldDocument::RecoverInterruptedRun(folder.files(), reporter);
 
-    TDreamBase::Options legacyOptions;
-    legacyOptions.password = options.password;
-    legacyOptions.codePage = options.codePage;
-    legacyOptions.codePageChosen = options.codePageChosen;
-    bool beyondAscii = !platform::IsAscii(options.password);
-    if (options.askPassword)
-        legacyOptions.askPassword = [&](std::string* password) {
-            const bool read = options.askPassword(password);
-            beyondAscii = beyondAscii || (read && !platform::IsAscii(*password));
-            return read;
-        };
-    legacyOptions.confirmNewJournal = [&] { ConfirmNewJournal(options, folder.path(), reporter); };
     std::unique_ptr<TDreamBase> legacy;
-    const platform::Status opened =
-        TDreamBase::Open(folder.files(), legacyOptions, reporter, &legacy);
-    if (opened.Is(platform::StatusCode::kWrongKey)) {
-        if (beyondAscii)
-            ExplainWrongPassword(options, reporter);
+    if (OpenLegacyJournal(folder.files(), folder.path(), options, false, reporter, &legacy)
+            .Is(platform::StatusCode::kWrongKey))
         return report;
-    }
-    platform::ThrowIfFailed(opened);
     report.opened = true;
 
     // Judged before anything in the folder changes: a question, or a signal

@@ -27,6 +27,33 @@ std::string ListOf(const std::vector<int>& pages) {
 
 }  // namespace
 
+platform::Status OpenLegacyJournal(platform::Folder& folder, const std::string& folderPath,
+                                   const ConversionOptions& options, bool inspectOnly,
+                                   platform::Reporter& reporter,
+                                   std::unique_ptr<TDreamBase>* legacy) {
+    TDreamBase::Options legacyOptions;
+    legacyOptions.password = options.password;
+    legacyOptions.codePage = options.codePage;
+    legacyOptions.codePageChosen = options.codePageChosen;
+    legacyOptions.inspectOnly = inspectOnly;
+    bool beyondAscii = !platform::IsAscii(options.password);
+    if (options.askPassword)
+        legacyOptions.askPassword = [&](std::string* password) {
+            const bool read = options.askPassword(password);
+            beyondAscii = beyondAscii || (read && !platform::IsAscii(*password));
+            return read;
+        };
+    legacyOptions.confirmNewJournal = [&] { ConfirmNewJournal(options, folderPath, reporter); };
+    const platform::Status opened = TDreamBase::Open(folder, legacyOptions, reporter, legacy);
+    if (opened.Is(platform::StatusCode::kWrongKey)) {
+        if (beyondAscii)
+            ExplainWrongPassword(options, reporter);
+        return opened;
+    }
+    platform::ThrowIfFailed(opened);
+    return platform::Status::OK();
+}
+
 void CheckCodePage(int codePage) {
     if (platform::IsSupportedCodePage(codePage))
         return;

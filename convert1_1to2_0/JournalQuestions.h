@@ -1,9 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "convert1_1to2_0/ConvertJournal.h"
 #include "platform/Reporter.h"
+#include "platform/os/Env.h"
 
 class TDreamBase;
 
@@ -11,6 +13,16 @@ class TDreamBase;
 // that no journal is in, a new journal where there is none, the code page the
 // texts are read in, and what a wrong password may mean. A conversion asks a
 // person at the console; a check (and a script) is told instead.
+
+// Opens the journal in `folder` (whose path is `folderPath`) with the user's
+// password, asking a person for it where none was given, and a person's word
+// before a new journal is made. A wrong password is explained where its
+// letters may be to blame and returned as kWrongKey; other failures throw.
+// `inspectOnly`: as a check opens it, changing nothing.
+platform::Status OpenLegacyJournal(platform::Folder& folder, const std::string& folderPath,
+                                   const ConversionOptions& options, bool inspectOnly,
+                                   platform::Reporter& reporter,
+                                   std::unique_ptr<TDreamBase>* legacy);
 
 // Throws platform::Error, before anything is touched, for a code page that is
 // not supported.
