@@ -31,6 +31,10 @@ void PrepareHeapFor(uint64_t bytes) {
     // afresh each time; and what is freed stays for the next block.
     ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the most glibc accepts
     ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    // A second thread takes its blocks from this heap too, not from an arena
+    // of its own made of small pages; the run's threads allocate little at
+    // the same time.
+    ::mallopt(M_ARENA_MAX, 1);
     // The heap grows once by the whole reserve (the break moves; nothing is
     // touched), and that range is marked for huge pages before any of it is
     // used. One call may grow it by at most 1 GiB (the setting is an int):
@@ -38,11 +42,15 @@ void PrepareHeapFor(uint64_t bytes) {
     const uint64_t reserve = std::min<uint64_t>(bytes, 1ull << 30);
     ::mallopt(M_TOP_PAD, static_cast<int>(reserve));
     char* const before = static_cast<char*>(::sbrk(0));
-    // Larger than the free space at the top of the heap, so that it must grow.
+    // Larger than the free space at the top of the heap, so that it must
+    // grow; and taken from the heap whatever its size (a heap that already
+    // has much free at its top would otherwise get a mapping of its own).
     const size_t size = ::mallinfo2().keepcost + 4096;
+    ::mallopt(M_MMAP_MAX, 0);
     void* const grow = std::malloc(size);
     char* const after = static_cast<char*>(::sbrk(0));
-    ::mallopt(M_TOP_PAD, 128 << 10);  // glibc's default again
+    ::mallopt(M_MMAP_MAX, 65536);  // glibc's defaults again
+    ::mallopt(M_TOP_PAD, 128 << 10);
     // Only where the block ends in the range the break just moved over: an
     // allocator that replaced glibc's, or a break that could not move, is
     // left alone.
