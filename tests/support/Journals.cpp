@@ -32,6 +32,24 @@ void WriteEncipheredJournal(const std::string& dir, const LegacyJournal& journal
     ASSERT_TRUE(EncryptFile(platform::JoinPath(dir, "data"), password, scheme));
 }
 
+LegacyJournal LargeJournal(int records) {
+    LegacyJournal journal;
+    journal.places = {"home", "\xe4\xee\xec"};
+    journal.positions = {"back"};
+    for (int i = 0; i < records; ++i)
+        journal.records.push_back(Record(39000.0f + static_cast<float>(i % 3000), i % 5, i % 3, 1,
+                                         i % 7 == 0, i % 4,
+                                         "A dream, number " + std::to_string(i) +
+                                             ", with [OC]a lucid part[/OC] and more text."));
+    return journal;
+}
+
+std::string Enciphered(const LegacyJournal& journal, const std::string& password) {
+    TempDir scratch;
+    WriteEncipheredJournal(scratch.path(), journal, password);
+    return ReadFile(scratch.File("data"));
+}
+
 std::string Decipher(const std::string& path, const std::string& password, CipherScheme scheme) {
     TempDir scratch;
     WriteFile(scratch.File("copy"), ReadFile(path));

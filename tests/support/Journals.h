@@ -24,6 +24,13 @@ void WriteEncipheredJournal(const std::string& dir, const LegacyJournal& journal
                             const std::string& password,
                             CipherScheme scheme = CipherScheme::kCurrent);
 
+// A journal large enough that a run takes a good part of a second (on
+// Linux; several under Wine): `records` dreams, lucid passages among them.
+LegacyJournal LargeJournal(int records);
+
+// The bytes of the data file `journal` makes, enciphered with `password`.
+std::string Enciphered(const LegacyJournal& journal, const std::string& password);
+
 // The plain text of an enciphered file (which stays as it is), or "<wrong>"
 // when `password` does not open it under `scheme` alone.
 std::string Decipher(const std::string& path, const std::string& password,

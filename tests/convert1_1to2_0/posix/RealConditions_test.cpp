@@ -30,23 +30,8 @@ namespace {
 const char kPassword[] = "pw";
 const char kWrongPasswordOutput[] = "Wrong password!\nError converting file\nDone";
 
-// A journal large enough that a run takes a good part of a second.
-LegacyJournal LargeJournal(int records) {
-    LegacyJournal journal;
-    journal.places = {"home", "\xe4\xee\xec"};
-    journal.positions = {"back"};
-    for (int i = 0; i < records; ++i)
-        journal.records.push_back(Record(39000.0f + static_cast<float>(i % 3000), i % 5, i % 3, 1,
-                                         i % 7 == 0, i % 4,
-                                         "A dream, number " + std::to_string(i) +
-                                             ", with [OC]a lucid part[/OC] and more text."));
-    return journal;
-}
-
 std::string Enciphered(const LegacyJournal& journal) {
-    TempDir scratch;
-    WriteEncipheredJournal(scratch.path(), journal, kPassword);
-    return ReadFile(scratch.File("data"));
+    return testing_support::Enciphered(journal, kPassword);
 }
 
 struct Entry {

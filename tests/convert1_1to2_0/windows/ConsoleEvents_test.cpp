@@ -53,16 +53,9 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
 }  // namespace
 
 TEST(ConsoleEventTest, EachEventWaitsUntilTheJournalIsBack) {
-    LegacyJournal journal;
-    journal.places = {"home"};
-    for (int i = 0; i < 20000; ++i)
-        journal.records.push_back(Record(39000.5f + static_cast<float>(i % 3000), 1, 1, 0, false, 2,
-                                         "A dream, number " + std::to_string(i) + "."));
     // Made once: an interrupted run leaves its event pending for this
     // process, and enciphering would stop at it.
-    TempDir scratch;
-    WriteEncipheredJournal(scratch.path(), journal, "pw");
-    const std::string enciphered = ReadFile(scratch.File("data"));
+    const std::string enciphered = Enciphered(LargeJournal(20000), "pw");
     const struct {
         DWORD event;
         const char* name;

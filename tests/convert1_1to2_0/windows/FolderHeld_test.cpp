@@ -42,14 +42,7 @@ std::string ShortName(const std::string& path) {
 }  // namespace
 
 TEST(FolderHeldTest, TheJournalFolderCannotBeMovedWhileARunHoldsIt) {
-    LegacyJournal journal;
-    journal.places = {"home"};
-    for (int i = 0; i < 20000; ++i)
-        journal.records.push_back(Record(39000.5f + static_cast<float>(i % 3000), 1, 1, 0, false, 2,
-                                         "A dream, number " + std::to_string(i) + "."));
-    TempDir scratch;
-    WriteEncipheredJournal(scratch.path(), journal, "pw");
-    const std::string enciphered = ReadFile(scratch.File("data"));
+    const std::string enciphered = Enciphered(LargeJournal(20000), "pw");
     const struct {
         const char* what;
         std::function<bool(const std::string& name)> reached;
