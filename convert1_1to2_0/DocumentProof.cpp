@@ -28,9 +28,50 @@ std::string Shown(const std::string& text) {
 
 // What the document holds of a legacy text: widened from its code page,
 // with the characters XML cannot hold replaced as the writer replaces them.
-std::string AsStored(const std::string& legacy, int codePage) {
-    return platform::ToXmlUtf8(platform::WidenCodePage(legacy, codePage));
-}
+// A code page widens one character per byte, so each byte has one stored
+// form, worked out once: a whole journal's texts are then compared without
+// building what they would be.
+class StoredForm {
+  public:
+    explicit StoredForm(int codePage) {
+        for (int byte = 0; byte < 256; ++byte) {
+            const std::string form = platform::ToXmlUtf8(
+                platform::WidenCodePage(std::string(1, static_cast<char>(byte)), codePage));
+            Form& entry = forms_[byte];
+            entry.size = static_cast<unsigned char>(form.size());  // at most 3: one BMP character
+            std::memcpy(entry.bytes, form.data(), form.size());
+        }
+    }
+
+    // Whether `stored` is what the document holds of `legacy`.
+    bool Matches(std::string_view stored, std::string_view legacy) const {
+        size_t at = 0;
+        for (char c : legacy) {
+            const Form& form = forms_[static_cast<unsigned char>(c)];
+            if (stored.size() - at < form.size ||
+                std::memcmp(stored.data() + at, form.bytes, form.size) != 0)
+                return false;
+            at += form.size;
+        }
+        return at == stored.size();
+    }
+
+    std::string Of(std::string_view legacy) const {
+        std::string stored;
+        for (char c : legacy) {
+            const Form& form = forms_[static_cast<unsigned char>(c)];
+            stored.append(form.bytes, form.size);
+        }
+        return stored;
+    }
+
+  private:
+    struct Form {
+        char bytes[4];
+        unsigned char size;
+    };
+    Form forms_[256];
+};
 
 // The fields of one Dream element as the document spells them.
 struct DreamFields {
@@ -56,7 +97,7 @@ class Prover {
           legacy_(legacy),
           legacyPlaces_(legacy.GetPlaces()),
           legacyPositions_(legacy.GetPositions()),
-          codePage_(codePage) {}
+          stored_(codePage) {}
 
     Status Prove(XmlStream& stream, const std::atomic<bool>& stop) {
         // Where the stream stands: the names of the open elements.
@@ -126,10 +167,11 @@ class Prover {
     // an entry of the template's, blanked.
     Status Entry(const char* what, const std::vector<std::string>& legacy, size_t index,
                  const std::string& text) {
-        const std::string expected =
-            index < legacy.size() ? AsStored(legacy[index], codePage_) : "";
-        if (text == expected)
+        const std::string_view entry =
+            index < legacy.size() ? std::string_view(legacy[index]) : std::string_view();
+        if (stored_.Matches(text, entry))
             return Status::OK();
+        const std::string expected = stored_.Of(entry);
         return Differs(std::string(what) + " " + std::to_string(index + 1) + " is " + Shown(text) +
                        " in the document, " + Shown(expected) +
                        (index < legacy.size() ? " in the journal" : " (blanked) expected"));
@@ -170,9 +212,9 @@ class Prover {
         }
         if (!found.values[2].empty())
             return DreamDiffers(number, "subject", found.values[2], "");
-        const std::string text = AsStored(ConvertLucidMarkers(record.text), codePage_);
-        if (found.values[8] != text)
-            return DreamDiffers(number, "text", found.values[8], text);
+        const std::string text = ConvertLucidMarkers(record.text);
+        if (!stored_.Matches(found.values[8], text))
+            return DreamDiffers(number, "text", found.values[8], stored_.Of(text));
         return Status::OK();
     }
 
@@ -193,7 +235,7 @@ class Prover {
     const TDreamBase& legacy_;
     const std::vector<std::string> legacyPlaces_;
     const std::vector<std::string> legacyPositions_;
-    int codePage_;
+    const StoredForm stored_;
     size_t places_ = 0;
     size_t positions_ = 0;
     int dreams_ = 0;

@@ -123,7 +123,8 @@ int Windows1251ToUtf8(unsigned char* out, int* outlen, const unsigned char* in, 
     int read = 0;
     int written = 0;
     while (read < *inlen) {
-        const char16_t code = WidenCp1251(in[read]);
+        // Most of a document is markup and Latin: ASCII stays as it is.
+        const char16_t code = in[read] < 0x80 ? in[read] : WidenCp1251(in[read]);
         if (code < 0x80) {
             if (written + 1 > *outlen)
                 break;

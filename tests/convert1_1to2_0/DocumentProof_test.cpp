@@ -117,3 +117,22 @@ TEST(DocumentProofTest, ADocumentThatDiffersFromTheJournalIsCaughtNamedAndKeptAs
         EXPECT_EQ("", said.out()) << c.what;
     }
 }
+
+// Every byte a text or a place may hold is proved as the writer stored it,
+// the control characters (which the document shows by their pictures) and
+// the code page's upper half among them.
+TEST(DocumentProofTest, EveryByteOfATextIsProvedAsStored) {
+    std::string everyByte;
+    for (int byte = 0x04; byte < 0x100; ++byte)  // 1 to 3 separate the fields
+        everyByte.push_back(static_cast<char>(byte));
+    LegacyJournal journal = ProofJournal();
+    journal.places[1] = everyByte;
+    journal.records[1].text = everyByte + "[OC]lucid[/OC]";
+    TempDir dir;
+    WriteEncipheredJournal(dir.path(), journal, "pw");
+    ScopedCurrentDir cd(dir.path());
+    RecordingReporter said;
+    ConversionOptions options;
+    options.password = "pw";
+    EXPECT_TRUE(ConvertJournal(options, said).verified) << said.err();
+}
