@@ -38,10 +38,12 @@ shown() {
     sed 's/\x1b\[K\x1b\[1C/ /g; s/\x1b\[[0-9;?]*[A-Za-z]//g' "$1"
 }
 
-# Waits until the console of the run recorded in $1 has shown $2.
+# Waits until the console of the run recorded in $1 has shown $2, read as
+# one line (the console breaks long ones). Keys are typed only once the
+# question they answer is shown: the program drops what was typed before it.
 wait_for() {
     for ((i = 0; i < 600; ++i)); do
-        shown "$1" 2>/dev/null | grep -q "$2" && return
+        shown "$1" 2>/dev/null | tr -d '\r\n' | grep -q "$2" && return
         sleep 0.1
     done
 }
@@ -95,7 +97,7 @@ prompt_check() {
     on_console "$dir" "" < <(
         wait_for "$dir.out" "Password:"
         printf 'Zx9w\r'
-        wait_for "$dir.out" "try again"
+        wait_for "$dir.out" "try again.*Password:"
         printf 'Zx9q\r'
         wait_for "$dir.out" "Press Enter to close."
         printf '\r'
@@ -119,7 +121,7 @@ warning_check() {
     cp "$root/tests/data/cipher/journals/sample/plain/data" "$dir/data"
     chmod u+w "$dir/data"
     on_console "$dir" "" < <(
-        wait_for "$dir.out" "Done"
+        wait_for "$dir.out" "Press Enter to close."
         printf '\r'
         sleep 2
     )
@@ -210,8 +212,8 @@ newjournal_check() {
     on_console "$dir" "" < <(
         wait_for "$dir.out" "y/N"
         printf '\r'
-        wait_for "$dir.out" "not converted"
-        printf '\r' # for a program that waits before its window closes
+        wait_for "$dir.out" "not converted.*Press Enter to close."
+        printf '\r'
         sleep 2
     )
     [[ $status == 1 ]] || { echo "exit status $status, not 1" && failed=1; }
