@@ -11,9 +11,9 @@
 // instead of failing half-way for want of memory.
 
 // The memory a conversion of a data file of `dataFileSize` bytes needs at its
-// peak: the journal deciphered, its records, the document's tree and its text
-// all live at once.
-uint64_t EstimatedConversionMemory(uint64_t dataFileSize);
+// peak in a program of `pointerBits` (32 or 64): the journal deciphered, its
+// records, the document's tree and its text all live at once.
+uint64_t EstimatedConversionMemory(uint64_t dataFileSize, int pointerBits);
 
 // Throws platform::Error (not supported: the program cannot do it here) when
 // converting `dataFile` (of `dataFileSize` bytes)
